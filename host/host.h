@@ -1,0 +1,162 @@
+// The emulated host: loads the gauge module, hands it the panel services,
+// places its gauges, runs simulation frames and records everything the module
+// does on the timeline.
+//
+// What is emulated:
+//   - module loading (dlopen), ImportTable and Linkage, module start and stop;
+//   - gauge placement from a panel description (name and parameter string, one
+//     header copy per placed gauge), the gauge callback services 0-5 at
+//     placement, 14 when connected to the window, 6/7 around the update
+//     routine on every panel update, 12/13 at removal;
+//   - the panel services: postfix calculator, L: variables, named variables,
+//     key events delivered synchronously to every registered handler,
+//     lookup_var for module variables 10, 84 and 855, panel_window_toggle;
+//     element-list services answer 0 (nothing is drawn);
+//   - SimConnect through host/simconnect_server (world objects, requests,
+//     events, inputs, AI objects, screen texts, fault injection);
+//   - the process clock (simulated time, milliseconds) and the standard error
+//     stream (recorded, and echoed unless quiet);
+//   - the host's NAV frequency keys NAV1_RADIO_SET and NAV2_RADIO_SET.
+// What is not: drawing, mouse input routing by rectangle, sound output
+// (the sound library is absent unless a test installs one).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/calculator.h"
+#include "host/process_services.h"
+#include "host/simconnect_server.h"
+#include "host/timeline.h"
+#include "host/world.h"
+#include "platform/gauge_interface.h"
+
+namespace host {
+
+struct HostOptions {
+    std::string module_path;        // the gauge module (.so)
+    std::string sim_root;           // the directory holding Gauges/; the module's working directory
+    double frame_rate = 30.0;       // frames per second
+    double local_time_start = 43200.0;  // "(P:local time, seconds)" at time 0
+    bool private_copy = false;      // load a private copy of the module (fresh statics per Host)
+    bool echo_stderr = true;        // echo the module's stderr lines to the process's stderr
+    bool record_frame_messages = false;  // record every per-frame SimConnect message
+    bool record_every_named_set = false;  // record every set of a named variable, not only changes
+    bool auto_sim_start = true;     // send "SimStart" on the frame after the open message was delivered
+};
+
+struct PlacedGauge {
+    std::string name;
+    std::string parameters;
+    GAUGEHDR header{};  // the host's copy of the module's header for this placement
+    bool connected = false;
+};
+
+class Host : private CalculatorHost {
+public:
+    explicit Host(HostOptions options);
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // Loads the module and checks its exported records. False with `error`.
+    bool load(std::string* error);
+    // Enters the simulator root and calls the module's start routine.
+    bool start(std::string* error);
+    // Calls the module's stop routine (once).
+    void stop();
+
+    // Places a gauge by name with its parameter string and runs its install
+    // services; returns the placement index, or -1 with `error`.
+    int place_gauge(const std::string& name, const std::string& parameters, std::string* error);
+    // Connects every placed gauge not yet connected to its window (service 14).
+    void connect_gauges();
+
+    // Runs one frame: world motion, SimConnect delivery, panel update.
+    void step_frame();
+    void run_frames(int64_t count);
+
+    // Panel services, also used by scenarios (source "scenario" on the timeline).
+    bool execute_calculator(const char* code, double* f, int32_t* i, const char** s);
+    void trigger_key_event(uint32_t id, uint32_t value, const char* source);
+    void set_panel_variable(const std::string& name, const std::string& unit, double value, const char* source);
+    double panel_variable(const std::string& name) const;  // base units; 0 when unknown
+    bool has_named_variable(const std::string& name) const;
+    double named_variable(const std::string& name) const;
+    void set_panel_lights(bool on) { panel_lights_ = on; }
+
+    World& world() { return world_; }
+    Timeline& timeline() { return timeline_; }
+    SimConnectServer& simconnect() { return *simconnect_; }
+    PanelVariables& panel_variables() { return panel_variables_; }
+    const std::deque<PlacedGauge>& gauges() const { return gauges_; }
+    double sim_time() const { return static_cast<double>(frame_) / options_.frame_rate; }
+    int64_t frame() const { return frame_; }
+    double frame_rate() const { return options_.frame_rate; }
+    const HostOptions& options() const { return options_; }
+    GAUGESLINKAGE* linkage() { return linkage_; }
+    size_t calculator_failures() const { return calculator_failures_; }
+    Calculator& calculator() { return calculator_; }
+
+    // The host whose panel services are installed (the one started last).
+    static Host* active();
+
+    // Panel-services entry points (the C table the module receives).
+    static PANELS panel_table;
+
+private:
+    // CalculatorHost
+    double read_sim_var(int sim_var_index) override;
+    double local_time_seconds() override;
+    void panel_variable_stored(int slot, double value) override;
+    void raise_key_event(uint32_t event_id, uint32_t value) override;
+    void calculator_error(std::string_view code, std::string_view reason) override;
+
+    friend struct PanelTrampolines;
+    void run_gauge_service(PlacedGauge& gauge, SINT32 service);
+    void host_key_reaction(uint32_t id, uint32_t value);
+    void record_lookup(const MODULE_VAR& var);
+    void sync_clock();
+
+    HostOptions options_;
+    World world_;
+    Timeline timeline_;
+    PanelVariables panel_variables_;
+    Calculator calculator_;
+    std::unique_ptr<SimConnectServer> simconnect_;
+    ProcessHooks process_hooks_;
+
+    void* module_handle_ = nullptr;
+    std::string loaded_path_;  // the module file actually loaded (a private copy or the original)
+    IMPORT_TABLE* import_table_ = nullptr;
+    GAUGESLINKAGE* linkage_ = nullptr;
+    bool started_ = false;
+    bool stopped_ = false;
+    std::string previous_cwd_;
+
+    std::deque<PlacedGauge> gauges_;  // stable addresses: the module sees each header's address
+
+    struct KeyHandler {
+        GAUGE_KEY_EVENT_HANDLER handler;
+        void* user_data;
+    };
+    std::vector<KeyHandler> key_handlers_;
+
+    std::vector<std::string> named_names_;
+    std::vector<double> named_values_;
+    std::vector<bool> named_set_;
+    std::map<std::string, int> named_index_;
+
+    std::map<std::string, size_t> calculator_error_counts_;
+    size_t calculator_failures_ = 0;
+    bool panel_lights_ = false;
+    bool sim_started_ = false;
+    int64_t frame_ = 0;
+    int key_depth_ = 0;
+};
+
+}  // namespace host

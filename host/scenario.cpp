@@ -1,0 +1,558 @@
+// Reading, validating and running scenario files.
+//
+// Index: [parsing helpers] [actions] [document] [running]
+#include "host/scenario.h"
+
+#include <tinyxml.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+
+namespace host {
+namespace {
+
+// [parsing helpers] -------------------------------------------------------------
+struct ParseError {
+    std::string message;
+    int line;
+};
+
+class Reader {
+public:
+    explicit Reader(std::string path) : path_(std::move(path)) {}
+
+    [[noreturn]] void fail(const TiXmlElement* e, const std::string& message) const
+    {
+        throw ParseError{message, e ? e->Row() : 0};
+    }
+
+    std::string text(const TiXmlElement* e, const char* attr, bool required = true,
+                     const std::string& fallback = "") const
+    {
+        const char* v = e->Attribute(attr);
+        if (!v) {
+            if (required) fail(e, std::string("<") + e->Value() + "> needs the attribute \"" + attr + "\"");
+            return fallback;
+        }
+        return v;
+    }
+
+    std::optional<double> number(const TiXmlElement* e, const char* attr) const
+    {
+        const char* v = e->Attribute(attr);
+        if (!v) return std::nullopt;
+        char* end = nullptr;
+        const double value = std::strtod(v, &end);
+        while (end && *end == ' ') ++end;
+        if (end == v || (end && *end != '\0') || !std::isfinite(value))
+            fail(e, std::string("attribute \"") + attr + "\" is not a number: \"" + v + "\"");
+        return value;
+    }
+
+    double required_number(const TiXmlElement* e, const char* attr) const
+    {
+        auto v = number(e, attr);
+        if (!v) fail(e, std::string("<") + e->Value() + "> needs the attribute \"" + attr + "\"");
+        return *v;
+    }
+
+    uint32_t unsigned_number(const TiXmlElement* e, const char* attr) const
+    {
+        const std::string v = text(e, attr);
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(v.c_str(), &end, 0);
+        if (v.empty() || *end != '\0' || value > 0xFFFFFFFFul)
+            fail(e, std::string("attribute \"") + attr + "\" is not an unsigned number: \"" + v + "\"");
+        return static_cast<uint32_t>(value);
+    }
+
+    // Checks that `e` carries no attribute outside `allowed`.
+    void only(const TiXmlElement* e, std::initializer_list<const char*> allowed) const
+    {
+        for (const TiXmlAttribute* a = e->FirstAttribute(); a; a = a->Next()) {
+            bool ok = false;
+            for (const char* name : allowed) ok = ok || std::string(name) == a->Name();
+            if (!ok) fail(e, std::string("<") + e->Value() + "> has an unknown attribute \"" + a->Name() + "\"");
+        }
+    }
+
+    // Converts `value` given in `unit` to the base unit of `dimension`.
+    double to_base(const TiXmlElement* e, double value, const std::string& unit, Dimension dimension) const
+    {
+        auto info = find_unit(unit);
+        if (!info) fail(e, "unknown unit \"" + unit + "\"");
+        if (info->dimension != dimension)
+            fail(e, "unit \"" + unit + "\" is not a unit of " + dimension_name(dimension));
+        return value * info->to_base;
+    }
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+const SimVarInfo& var(const char* name) { return *find_sim_var(name); }
+
+SimObject* boat_by_title(Host& host, const std::string& title)
+{
+    for (auto& [id, object] : host.world().objects())
+        if (object.kind == ObjectKind::Boat && object.title == title) return host.world().find(id);
+    return nullptr;
+}
+
+// [actions] ----------------------------------------------------------------------
+// <set var="NAME" unit="UNIT" value="V"/>: a simulator variable of the user aircraft.
+ScenarioAction parse_set(const Reader& r, const TiXmlElement* e)
+{
+    r.only(e, {"var", "unit", "value", "object"});
+    const std::string name = r.text(e, "var");
+    const SimVarInfo* info = find_sim_var(name);
+    if (!info) r.fail(e, "unknown simulator variable \"" + name + "\"");
+    if (info->dimension == Dimension::Text) r.fail(e, "\"" + name + "\" is a text; it cannot be set here");
+    const std::string unit = r.text(e, "unit");
+    const double value = r.to_base(e, r.required_number(e, "value"), unit, info->dimension);
+    const std::string object = r.text(e, "object", false, "");
+    const int index = info->index;
+    return {"set " + name + " = " + r.text(e, "value") + " " + unit, e->Row(),
+            [=](Host& host, std::string* error) {
+                SimObject* target = &host.world().user();
+                if (!object.empty()) {
+                    target = boat_by_title(host, object);
+                    if (!target) {
+                        *error = "no boat titled \"" + object + "\"";
+                        return false;
+                    }
+                }
+                target->values[index] = value;
+                return true;
+            }};
+}
+
+// <aircraft .../>: the user aircraft's position, attitude and path.
+ScenarioAction parse_aircraft(const Reader& r, const TiXmlElement* e)
+{
+    r.only(e, {"latitude", "longitude", "altitude", "heading", "speed", "vertical_speed", "on_ground",
+               "relative_to", "bearing", "distance", "moving"});
+    const auto lat = r.number(e, "latitude");
+    const auto lon = r.number(e, "longitude");
+    const auto alt = r.number(e, "altitude");
+    const auto heading = r.number(e, "heading");
+    const auto speed = r.number(e, "speed");
+    const auto vs = r.number(e, "vertical_speed");
+    const auto on_ground = r.number(e, "on_ground");
+    const auto moving = r.number(e, "moving");
+    const std::string relative_to = r.text(e, "relative_to", false, "");
+    const auto bearing = r.number(e, "bearing");
+    const auto distance = r.number(e, "distance");
+    if (!relative_to.empty() && (!bearing || !distance))
+        r.fail(e, "relative_to needs bearing (degrees from the boat's heading) and distance (nm)");
+    if (relative_to.empty() && (bearing || distance)) r.fail(e, "bearing and distance need relative_to");
+    return {"aircraft", e->Row(), [=](Host& host, std::string* error) {
+                SimObject& user = host.world().user();
+                if (lat) World::set(user, var("PLANE LATITUDE"), *lat * M_PI / 180.0);
+                if (lon) World::set(user, var("PLANE LONGITUDE"), *lon * M_PI / 180.0);
+                if (!relative_to.empty()) {
+                    SimObject* boat = boat_by_title(host, relative_to);
+                    if (!boat) {
+                        *error = "no boat titled \"" + relative_to + "\"";
+                        return false;
+                    }
+                    const double course = World::get(*boat, var("PLANE HEADING DEGREES TRUE")) + *bearing * M_PI / 180.0;
+                    double la = 0, lo = 0;
+                    sphere_destination(World::get(*boat, var("PLANE LATITUDE")), World::get(*boat, var("PLANE LONGITUDE")),
+                                       course, *distance * 1852.0, &la, &lo);
+                    World::set(user, var("PLANE LATITUDE"), la);
+                    World::set(user, var("PLANE LONGITUDE"), lo);
+                }
+                if (alt) World::set(user, var("PLANE ALTITUDE"), *alt * 0.3048);
+                if (heading) World::set(user, var("PLANE HEADING DEGREES TRUE"), *heading * M_PI / 180.0);
+                if (speed) {
+                    World::set(user, var("GROUND VELOCITY"), *speed * 1852.0 / 3600.0);
+                    World::set(user, var("AIRSPEED TRUE"), *speed * 1852.0 / 3600.0);
+                }
+                if (vs) World::set(user, var("VERTICAL SPEED"), *vs * 0.3048 / 60.0);
+                if (on_ground) World::set(user, var("SIM ON GROUND"), *on_ground != 0.0 ? 1.0 : 0.0);
+                if (moving) user.follows_path = *moving != 0.0;
+                else if (speed || vs) user.follows_path = true;
+                return true;
+            }};
+}
+
+// <boat title=... latitude longitude heading speed [yaw_rate] [action=add|move|remove]/>
+// Boats named by a scenario's "ref" attribute: scenario-wide, by object id.
+using BoatRefs = std::shared_ptr<std::map<std::string, uint32_t>>;
+
+ScenarioAction parse_boat(const Reader& r, const TiXmlElement* e, const BoatRefs& refs)
+{
+    r.only(e, {"action", "title", "ref", "latitude", "longitude", "heading", "speed", "yaw_rate", "relative_to",
+               "bearing", "distance"});
+    const std::string action = r.text(e, "action", false, "add");
+    const std::string ref = r.text(e, "ref", false, "");
+    const std::string title = r.text(e, "title", action == "add" || ref.empty(), "");
+    if (action != "add" && action != "move" && action != "remove")
+        r.fail(e, "boat action must be add, move or remove, not \"" + action + "\"");
+    const auto lat = r.number(e, "latitude");
+    const auto lon = r.number(e, "longitude");
+    const auto heading = r.number(e, "heading");
+    const auto speed = r.number(e, "speed");
+    const auto yaw = r.number(e, "yaw_rate");
+    const std::string relative_to = r.text(e, "relative_to", false, "");
+    const auto bearing = r.number(e, "bearing");
+    const auto distance = r.number(e, "distance");
+    if (action == "add" && relative_to.empty() && (!lat || !lon))
+        r.fail(e, "a new boat needs latitude and longitude (or relative_to, bearing, distance)");
+    if (!relative_to.empty() && (!bearing || !distance)) r.fail(e, "relative_to needs bearing and distance");
+    auto find = [=](Host& host) -> SimObject* {
+        if (ref.empty()) return boat_by_title(host, title);
+        auto it = refs->find(ref);
+        return it == refs->end() ? nullptr : host.world().find(it->second);
+    };
+    const std::string which = ref.empty() ? "titled \"" + title + "\"" : "with ref \"" + ref + "\"";
+    return {action + " boat " + (ref.empty() ? title : ref), e->Row(), [=](Host& host, std::string* error) {
+                SimObject* boat = nullptr;
+                if (action == "remove") {
+                    boat = find(host);
+                    if (!boat) {
+                        *error = "no boat " + which + " to remove";
+                        return false;
+                    }
+                    host.simconnect().remove_object(boat->id);
+                    return true;
+                }
+                double la = lat ? *lat * M_PI / 180.0 : 0.0, lo = lon ? *lon * M_PI / 180.0 : 0.0;
+                if (!relative_to.empty()) {
+                    const SimObject* ref = boat_by_title(host, relative_to);
+                    if (!ref) {
+                        *error = "no boat titled \"" + relative_to + "\"";
+                        return false;
+                    }
+                    const double course = World::get(*ref, var("PLANE HEADING DEGREES TRUE")) + *bearing * M_PI / 180.0;
+                    sphere_destination(World::get(*ref, var("PLANE LATITUDE")), World::get(*ref, var("PLANE LONGITUDE")),
+                                       course, *distance * 1852.0, &la, &lo);
+                }
+                if (action == "add") {
+                    const uint32_t id = host.simconnect().add_object(
+                        ObjectKind::Boat, title, la, lo, heading ? *heading * M_PI / 180.0 : 0.0,
+                        speed ? *speed * 1852.0 / 3600.0 : 0.0, 0.0);
+                    boat = host.world().find(id);
+                    if (!ref.empty()) (*refs)[ref] = id;
+                } else {
+                    boat = find(host);
+                    if (!boat) {
+                        *error = "no boat " + which + " to move";
+                        return false;
+                    }
+                    if (lat || !relative_to.empty()) World::set(*boat, var("PLANE LATITUDE"), la);
+                    if (lon || !relative_to.empty()) World::set(*boat, var("PLANE LONGITUDE"), lo);
+                    if (heading) World::set(*boat, var("PLANE HEADING DEGREES TRUE"), *heading * M_PI / 180.0);
+                    if (speed) World::set(*boat, var("AIRSPEED TRUE"), *speed * 1852.0 / 3600.0);
+                }
+                if (boat && yaw) World::set(*boat, var("ROTATION VELOCITY BODY Y"), *yaw * M_PI / 180.0);
+                return true;
+            }};
+}
+
+ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRefs& refs)
+{
+    const std::string kind = e->Value();
+    if (kind == "set") return parse_set(r, e);
+    if (kind == "aircraft") return parse_aircraft(r, e);
+    if (kind == "boat") return parse_boat(r, e, refs);
+    if (kind == "key") {
+        r.only(e, {"event", "value"});
+        const std::string event = r.text(e, "event");
+        uint32_t id = 0;
+        if (auto named = find_key_event(event)) {
+            id = *named;
+        } else {
+            char* end = nullptr;
+            const unsigned long v = std::strtoul(event.c_str(), &end, 0);
+            if (event.empty() || *end != '\0') r.fail(e, "unknown key event \"" + event + "\"");
+            id = static_cast<uint32_t>(v);
+        }
+        const uint32_t value = e->Attribute("value") ? r.unsigned_number(e, "value") : 0;
+        return {"key " + event, e->Row(), [=](Host& host, std::string*) {
+                    host.trigger_key_event(id, value, "scenario");
+                    return true;
+                }};
+    }
+    if (kind == "lvar") {
+        r.only(e, {"name", "unit", "value"});
+        const std::string name = r.text(e, "name");
+        const std::string unit = r.text(e, "unit", false, "number");
+        if (!find_unit(unit)) r.fail(e, "unknown unit \"" + unit + "\"");
+        const double value = r.required_number(e, "value");
+        return {"lvar " + name, e->Row(), [=](Host& host, std::string*) {
+                    host.set_panel_variable(name, unit, value, "scenario");
+                    return true;
+                }};
+    }
+    if (kind == "input") {
+        r.only(e, {"definition", "value"});
+        const std::string definition = r.text(e, "definition");
+        const uint32_t value = e->Attribute("value") ? r.unsigned_number(e, "value") : 1;
+        return {"input " + definition, e->Row(), [=](Host& host, std::string*) {
+                    host.simconnect().press_input(definition, value);
+                    return true;
+                }};
+    }
+    if (kind == "system_event") {
+        r.only(e, {"name"});
+        const std::string name = r.text(e, "name");
+        return {"system event " + name, e->Row(), [=](Host& host, std::string*) {
+                    host.simconnect().fire_system_event(name);
+                    return true;
+                }};
+    }
+    if (kind == "fail") {
+        r.only(e, {"call", "count"});
+        const std::string call = r.text(e, "call");
+        if (call.rfind("SimConnect_", 0) != 0) r.fail(e, "fail call names a SimConnect function, not \"" + call + "\"");
+        const double count = e->Attribute("count") ? r.required_number(e, "count") : 1.0;
+        if (count != std::floor(count) || count < -1) r.fail(e, "count is a number of calls, or -1 for from now on");
+        return {"fail " + call, e->Row(), [=](Host& host, std::string*) {
+                    host.simconnect().fail_call(call, static_cast<int>(count));
+                    return true;
+                }};
+    }
+    if (kind == "container") {
+        r.only(e, {"title"});
+        const std::string title = r.text(e, "title");
+        return {"container " + title, e->Row(), [=](Host& host, std::string*) {
+                    host.world().add_known_title(title);
+                    return true;
+                }};
+    }
+    if (kind == "panel_lights") {
+        r.only(e, {"on"});
+        const bool on = r.required_number(e, "on") != 0.0;
+        return {"panel lights", e->Row(), [=](Host& host, std::string*) {
+                    host.set_panel_lights(on);
+                    return true;
+                }};
+    }
+    if (kind == "note") {
+        r.only(e, {"text"});
+        const std::string text = r.text(e, "text");
+        return {"note", e->Row(), [=](Host& host, std::string*) {
+                    host.timeline().add("note", {{"text", text}});
+                    return true;
+                }};
+    }
+    r.fail(e, "unknown action <" + kind + ">");
+}
+
+// [document] ------------------------------------------------------------------------
+Scenario parse_document(const Reader& r, TiXmlDocument& doc)
+{
+    Scenario s;
+    s.path = r.path();
+    const TiXmlElement* root = doc.RootElement();
+    if (!root || std::string(root->Value()) != "runscript") r.fail(root, "the top element must be <runscript>");
+    r.only(root, {"name"});
+    s.name = r.text(root, "name", false, std::filesystem::path(r.path()).stem().string());
+
+    const std::filesystem::path base = std::filesystem::absolute(r.path()).parent_path();
+    const BoatRefs refs = std::make_shared<std::map<std::string, uint32_t>>();
+    bool have_run = false;
+    bool have_root = false;
+    for (const TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
+        const std::string kind = e->Value();
+        if (kind == "description") {
+            s.description = e->GetText() ? e->GetText() : "";
+        } else if (kind == "simulator") {
+            r.only(e, {"root", "local_time", "sim_start"});
+            const std::filesystem::path root_path = base / r.text(e, "root");
+            if (!std::filesystem::is_directory(root_path))
+                r.fail(e, "the simulator root " + root_path.string() + " is not a directory");
+            s.sim_root = std::filesystem::canonical(root_path).string();
+            if (auto t = r.number(e, "local_time")) s.local_time = *t;
+            if (auto a = r.number(e, "sim_start")) s.auto_sim_start = *a != 0.0;
+            have_root = true;
+        } else if (kind == "panel") {
+            r.only(e, {});
+            for (const TiXmlElement* g = e->FirstChildElement(); g; g = g->NextSiblingElement()) {
+                if (std::string(g->Value()) != "gauge") r.fail(g, "a <panel> holds only <gauge> elements");
+                r.only(g, {"name", "parameters"});
+                s.panel.push_back({r.text(g, "name"), r.text(g, "parameters", false, ""), g->Row()});
+            }
+        } else if (kind == "world") {
+            r.only(e, {});
+            for (const TiXmlElement* a = e->FirstChildElement(); a; a = a->NextSiblingElement())
+                s.setup.push_back(parse_action(r, a, refs));
+        } else if (kind == "run") {
+            if (have_run) r.fail(e, "a scenario has one <run>");
+            have_run = true;
+            r.only(e, {"rate", "end", "dt"});
+            if (auto rate = r.number(e, "rate")) s.frame_rate = *rate;
+            if (auto dt = r.number(e, "dt")) {
+                if (*dt <= 0) r.fail(e, "dt must be positive");
+                s.frame_rate = 1.0 / *dt;
+            }
+            if (s.frame_rate <= 0 || s.frame_rate > 1000) r.fail(e, "rate must be between 0 and 1000 frames per second");
+            s.end_time = r.required_number(e, "end");
+            if (s.end_time < 0) r.fail(e, "end must not be negative");
+            for (const TiXmlElement* ev = e->FirstChildElement(); ev; ev = ev->NextSiblingElement()) {
+                if (std::string(ev->Value()) != "event") r.fail(ev, "a <run> holds only <event> elements");
+                r.only(ev, {"name", "time", "frame", "condition", "repeat"});
+                ScenarioEvent event;
+                event.name = r.text(ev, "name", false, "event at line " + std::to_string(ev->Row()));
+                event.line = ev->Row();
+                event.time = r.number(ev, "time");
+                if (auto frame = r.number(ev, "frame")) {
+                    if (event.time) r.fail(ev, "an event has a time or a frame, not both");
+                    event.time = *frame / s.frame_rate;
+                }
+                if (ev->Attribute("condition")) event.condition = ev->Attribute("condition");
+                if (!event.time && !event.condition) r.fail(ev, "an event needs a time, a frame or a condition");
+                event.repeat = r.number(ev, "repeat").value_or(0.0) != 0.0;
+                for (const TiXmlElement* a = ev->FirstChildElement(); a; a = a->NextSiblingElement())
+                    event.actions.push_back(parse_action(r, a, refs));
+                s.events.push_back(std::move(event));
+            }
+        } else {
+            r.fail(e, "unknown element <" + kind + ">");
+        }
+    }
+    if (!have_root) r.fail(root, "the scenario names no <simulator root=\"...\">");
+    if (!have_run) r.fail(root, "the scenario has no <run>");
+    return s;
+}
+
+}  // namespace
+
+std::optional<Scenario> load_scenario(const std::string& path, std::string* error)
+{
+    TiXmlDocument doc(path.c_str());
+    if (!doc.LoadFile()) {
+        if (doc.ErrorId() == TiXmlBase::TIXML_ERROR_OPENING_FILE)
+            *error = path + ": cannot open the scenario file";
+        else
+            *error = path + ":" + std::to_string(doc.ErrorRow()) + ": " + doc.ErrorDesc();
+        return std::nullopt;
+    }
+    try {
+        Reader reader(path);
+        Scenario scenario = parse_document(reader, doc);
+        // Conditions are checked with the calculator of a throwaway host.
+        struct NullCalculatorHost : CalculatorHost {
+            double read_sim_var(int) override { return 0.0; }
+            double local_time_seconds() override { return 0.0; }
+            void panel_variable_stored(int, double) override {}
+            void raise_key_event(uint32_t, uint32_t) override {}
+            void calculator_error(std::string_view, std::string_view) override {}
+        } null_host;
+        PanelVariables panel_variables;
+        Calculator checker(null_host, panel_variables);
+        for (const ScenarioEvent& event : scenario.events) {
+            std::string reason;
+            if (event.condition && !checker.check(*event.condition, &reason)) {
+                *error = path + ":" + std::to_string(event.line) + ": bad condition \"" + *event.condition + "\": " + reason;
+                return std::nullopt;
+            }
+        }
+        return scenario;
+    } catch (const ParseError& e) {
+        *error = path + ":" + std::to_string(e.line) + ": " + e.message;
+        return std::nullopt;
+    }
+}
+
+HostOptions host_options_for(const Scenario& scenario, const std::string& module_path)
+{
+    HostOptions options;
+    options.module_path = module_path;
+    options.sim_root = scenario.sim_root;
+    options.frame_rate = scenario.frame_rate;
+    options.local_time_start = scenario.local_time;
+    options.auto_sim_start = scenario.auto_sim_start;
+    return options;
+}
+
+// [running] ----------------------------------------------------------------------------
+namespace {
+bool apply_actions(Host& host, const std::vector<ScenarioAction>& actions, const std::string& path, RunResult& result)
+{
+    for (const ScenarioAction& action : actions) {
+        std::string error;
+        host.timeline().add("scenario", {{"action", action.description}, {"line", action.line}});
+        if (!action.apply(host, &error)) {
+            result.error = path + ":" + std::to_string(action.line) + ": " + error;
+            return false;
+        }
+    }
+    return true;
+}
+}  // namespace
+
+RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(double)>& progress)
+{
+    RunResult result;
+    std::string error;
+    if (!host.load(&error)) {
+        result.error = error;
+        return result;
+    }
+    // Every gauge must exist before anything runs.
+    for (const PanelPlacement& p : scenario.panel) {
+        bool found = false;
+        for (GAUGEHDR* const* g = host.linkage()->gauge_header_ptrs; *g; ++g) found = found || p.gauge == (*g)->gauge_name;
+        if (!found) {
+            result.error = scenario.path + ":" + std::to_string(p.line) + ": the module has no gauge named \"" + p.gauge + "\"";
+            return result;
+        }
+    }
+    if (!apply_actions(host, scenario.setup, scenario.path, result)) return result;
+    if (!host.start(&error)) {
+        result.error = error;
+        return result;
+    }
+    for (const PanelPlacement& p : scenario.panel) {
+        if (host.place_gauge(p.gauge, p.parameters, &error) < 0) {
+            result.error = scenario.path + ":" + std::to_string(p.line) + ": " + error;
+            return result;
+        }
+    }
+    host.connect_gauges();
+
+    const int64_t last_frame = static_cast<int64_t>(std::llround(scenario.end_time * scenario.frame_rate));
+    double next_progress = 1.0;
+    for (int64_t frame = 1; frame <= last_frame; ++frame) {
+        const double t = static_cast<double>(frame) / scenario.frame_rate;
+        host.timeline().set_clock(t, frame);  // actions are stamped with the frame they precede
+        for (ScenarioEvent& event : scenario.events) {
+            bool due = false;
+            if (event.time) {
+                due = !event.fired && *event.time <= t + 1e-9;
+            }
+            if (event.condition) {
+                double value = 0.0;
+                host.execute_calculator(event.condition->c_str(), &value, nullptr, nullptr);
+                const bool now = value != 0.0;
+                const bool rising = now && !event.last_condition;
+                event.last_condition = now;
+                if (event.time) due = due && now;
+                else due = rising && (!event.fired || event.repeat);
+            }
+            if (!due) continue;
+            event.fired = true;
+            host.timeline().add("event", {{"name", event.name}, {"line", event.line}});
+            if (!apply_actions(host, event.actions, scenario.path, result)) return result;
+        }
+        host.step_frame();
+        if (progress && t + 1e-9 >= next_progress) {
+            progress(t);
+            next_progress = std::floor(t) + 1.0;
+        }
+    }
+    host.stop();
+    result.ok = true;
+    return result;
+}
+
+}  // namespace host

@@ -1,0 +1,74 @@
+// The emulated simulator's world: the user aircraft, the boats and the AI
+// objects, each a set of simulator variables in base units, and their motion.
+//
+// Conventions: latitudes and longitudes in radians, longitudes east-positive
+// (as the simulator gives them); headings true, radians; altitudes metres;
+// speeds metres per second. Motion is on a sphere of radius 6371000 m.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/sim_vars.h"
+
+namespace host {
+
+enum class ObjectKind { User, Boat, Aircraft, Helicopter, Ground };
+
+struct SimObject {
+    uint32_t id = 0;                 // SimConnect object id (the user aircraft is 1)
+    ObjectKind kind = ObjectKind::Boat;
+    std::string title;               // "TITLE"
+    std::vector<double> values;      // by SimVarInfo::index, base units
+    bool ai_controlled = true;       // false once the client released control
+    bool follows_path = false;       // the user aircraft: straight path at its speeds
+};
+
+class World {
+public:
+    World();
+
+    SimObject& user() { return objects_.at(USER_OBJECT_ID); }
+    const SimObject& user() const { return objects_.at(USER_OBJECT_ID); }
+    SimObject* find(uint32_t id);
+    // The object id the SimConnect client means: 0 (SIMCONNECT_OBJECT_ID_USER) is the user.
+    SimObject* find_for_client(uint32_t id) { return find(id == 0 ? USER_OBJECT_ID : id); }
+
+    // Adds an object with every variable at its default; returns its id.
+    uint32_t add(ObjectKind kind, const std::string& title);
+    bool remove(uint32_t id);
+    const std::map<uint32_t, SimObject>& objects() const { return objects_; }
+
+    // Variable access in base units; `name` as in find_sim_var.
+    static double get(const SimObject& object, const SimVarInfo& var) { return object.values[var.index]; }
+    static void set(SimObject& object, const SimVarInfo& var, double value) { object.values[var.index] = value; }
+
+    // Titles that AI creation accepts (the simulator's installed containers).
+    void add_known_title(const std::string& title) { known_titles_.push_back(title); }
+    bool knows_title(const std::string& title) const;
+
+    // Moves every object by `dt` seconds: boats and AI objects along their
+    // heading at "AIRSPEED TRUE", turning at "ROTATION VELOCITY BODY Y" (rad/s), the user aircraft
+    // along its heading at "GROUND VELOCITY" climbing at "VERTICAL SPEED" when
+    // it follows a path. Objects on the ground do not climb.
+    void advance(double dt);
+
+    static constexpr uint32_t USER_OBJECT_ID = 1;
+
+private:
+    std::map<uint32_t, SimObject> objects_;
+    std::vector<std::string> known_titles_;
+    uint32_t next_id_ = 2;
+};
+
+// Great-circle step: the point reached from (lat, lon) over `distance_m` on
+// true course `course`, east-positive longitudes, radians.
+void sphere_destination(double lat, double lon, double course, double distance_m, double* lat_out,
+                        double* lon_out);
+
+constexpr double WORLD_RADIUS_M = 6371000.0;
+
+}  // namespace host

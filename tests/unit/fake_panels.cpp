@@ -1,0 +1,48 @@
+#include "fake_panels.h"
+
+FakePanels* FakePanels::current = nullptr;
+
+namespace {
+SINT32 element_noop(ELEMENT_HEADER*) { return 0; }
+SINT32 element_word_noop(ELEMENT_HEADER*, UINT32) { return 0; }
+void window_toggle(UINT32 id) { FakePanels::current->windowToggles.push_back(id); }
+void key_event(UINT32 id, UINT32 value) { FakePanels::current->keyEvents.push_back({id, value}); }
+void lookup(MODULE_VAR* var) { var->value = FakePanels::current->moduleVars[var->id]; }
+ID register_name(const char* name)
+{
+    auto& ids = FakePanels::current->namedIds;
+    auto it = ids.find(name);
+    if (it != ids.end()) return it->second;
+    const ID id = static_cast<ID>(ids.size()) + 1;
+    ids[name] = id;
+    return id;
+}
+void set_named(ID id, FLOAT64 value) { FakePanels::current->namedSets.emplace_back(id, value); }
+bool execute(const char* code, FLOAT64* f, SINT32* i, const char** s)
+{
+    FakePanels& fake = *FakePanels::current;
+    fake.executed.emplace_back(code);
+    auto it = fake.results.find(code);
+    if (it == fake.results.end()) return false;
+    if (f) *f = it->second;
+    if (i) *i = static_cast<SINT32>(it->second);
+    return true;
+}
+bool register_handler(GAUGE_KEY_EVENT_HANDLER, void*) { return true; }
+
+PANELS table = {element_noop, element_word_noop, element_noop, element_noop, element_word_noop,
+                element_noop, element_noop, window_toggle, key_event, lookup, register_name,
+                set_named, execute, register_handler, register_handler};
+}  // namespace
+
+FakePanels::FakePanels()
+{
+    current = this;
+    ImportTable.PANELSentry.fnptr = &table;
+}
+
+FakePanels::~FakePanels()
+{
+    ImportTable.PANELSentry.fnptr = nullptr;
+    current = nullptr;
+}
