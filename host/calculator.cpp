@@ -24,6 +24,8 @@
 //   giving 0 and values beyond the int32 range saturating.
 // - Key event values: truncation toward zero, then the low 32 bits (so -1
 //   gives 0xFFFFFFFF); NaN gives 0.
+// - Text result: the top value formatted as "%g" into a buffer owned by the
+//   calculator, valid until the next execute that returns a text.
 // - Arithmetic is IEEE: x 0 / gives inf or NaN, a negative sqrt gives NaN.
 // - Re-entrancy: a key event raised by an expression may run other expressions
 //   (the module's key handler does) before execute returns; the value stack is

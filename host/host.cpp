@@ -235,6 +235,15 @@ bool Host::start(std::string* error)
     return true;
 }
 
+void Host::install_services(IMPORT_TABLE* import_table)
+{
+    activeHost = this;
+    set_process_hooks(&process_hooks_);
+    simconnect_->attach();
+    import_table->PANELSentry.fnptr = &panel_table;
+    sync_clock();
+}
+
 void Host::stop()
 {
     if (!started_ || stopped_) return;

@@ -70,6 +70,11 @@ public:
     // Calls the module's stop routine (once).
     void stop();
 
+    // For a module linked into the same program (tests, benchmarks) instead of
+    // loaded: makes this host's panel, process and SimConnect services the
+    // active ones and stores the panel table in `import_table`.
+    void install_services(IMPORT_TABLE* import_table);
+
     // Places a gauge by name with its parameter string and runs its install
     // services; returns the placement index, or -1 with `error`.
     int place_gauge(const std::string& name, const std::string& parameters, std::string* error);

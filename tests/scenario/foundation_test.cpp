@@ -6,7 +6,10 @@
 
 #include "scenario_fixture.h"
 
+using scenario_test::calls;
 using scenario_test::find_event;
+using scenario_test::PathRun;
+using scenario_test::TempRoot;
 using scenario_test::ScenarioRun;
 
 TEST(ModuleStart, MarksTheModuleValidThenTheOfficerOnAndInstallsEveryPlacedGauge)
@@ -73,4 +76,41 @@ TEST(ModuleStart, ExportsTheLinkageOfTheGaugeModule)
     }
     EXPECT_EQ(linkage->gauge_header_ptrs[6], nullptr);
     dlclose(handle);
+}
+
+TEST(ParametersFile, AMissingFileIsReportedOnStandardErrorAndTheModuleKeepsRunning)
+{
+    TempRoot root;
+    std::filesystem::remove(root.gauges_file("ZEB_Parameters.xml"));
+    PathRun run(root.scenario(R"(<panel><gauge name="Tacan_Navigation"/></panel><run rate="10" end="1"/>)"));
+    ASSERT_TRUE(run.result.ok) << run.error << run.result.error;
+    const auto lines = run.timeline().of_kind("stderr");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]->data["line"], "erreur lors du chargement");
+    const std::string second = lines[1]->data["line"];
+    EXPECT_EQ(second.rfind("error #", 0), 0u) << second;
+    EXPECT_NE(second.find(" : "), std::string::npos) << second;
+    // Start went on: the panel variables, the connection, the gauge publishing.
+    EXPECT_GE(find_event(run.timeline(), "lvar", "name", "ZEB_gauge_is_valid"), 0);
+    EXPECT_FALSE(calls(run.timeline(), "SimConnect_CallDispatch").empty());
+    EXPECT_TRUE(run.host->has_named_variable("TCN Valid"));
+    // With no input texts read, no input is bound.
+    EXPECT_TRUE(calls(run.timeline(), "SimConnect_MapInputEventToClientEvent").empty());
+}
+
+TEST(ParametersFile, AMissingSectionStopsTheReadingWithNoNodeFound)
+{
+    TempRoot root;
+    root.patch("ZEB_Parameters.xml", "<Meatball", "<NotMeatball");
+    PathRun run(root.scenario(R"(<run rate="10" end="0.5"/>)"));
+    ASSERT_TRUE(run.result.ok) << run.error << run.result.error;
+    const auto lines = run.timeline().of_kind("stderr");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]->data["line"], "no node found");
+    // The keyboard section before it was read: both inputs are bound; the
+    // catapult section after it was not: no launch input.
+    const auto bound = calls(run.timeline(), "SimConnect_MapInputEventToClientEvent");
+    ASSERT_EQ(bound.size(), 2u);
+    EXPECT_EQ(bound[0]->data["args"]["definition"], "Shift+T");
+    EXPECT_EQ(bound[1]->data["args"]["definition"], "Shift+R");
 }

@@ -1,53 +1,15 @@
-// Shows that evaluating a cached calculator expression allocates nothing, by
-// counting every call of the global operator new while cached expressions run.
-//
-// The replacement operators below are defined weak: they count and forward to
-// malloc/free, serve every test of this executable harmlessly, and give way to
-// another test file's replacement if one is linked in (the test then notices
-// that its counter does not move and skips itself).
+// Shows that evaluating a cached calculator expression allocates nothing,
+// with the counting operator new of allocation_counter.cpp.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "host/calculator.h"
 #include "host/sim_vars.h"
-
-namespace {
-std::atomic<long> allocationCount{0};
-
-void* counted_allocation(std::size_t size) noexcept
-{
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-}  // namespace
-
-// clang-format off
-__attribute__((weak)) void* operator new(std::size_t size)
-{
-    if (void* p = counted_allocation(size)) return p;
-    throw std::bad_alloc();
-}
-__attribute__((weak)) void* operator new[](std::size_t size)
-{
-    if (void* p = counted_allocation(size)) return p;
-    throw std::bad_alloc();
-}
-__attribute__((weak)) void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return counted_allocation(size); }
-__attribute__((weak)) void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return counted_allocation(size); }
-__attribute__((weak)) void operator delete(void* p) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete[](void* p) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-__attribute__((weak)) void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-// clang-format on
 
 namespace {
 
@@ -85,17 +47,8 @@ const char* const EXPRESSIONS[] = {
     "(A:NO SUCH VARIABLE, bool)",
 };
 
-long allocations() { return allocationCount.load(std::memory_order_relaxed); }
-
 TEST(CalculatorAllocation, CachedEvaluationAllocatesNothing)
 {
-    {
-        const long before = allocations();
-        void* volatile probe = ::operator new(16);
-        ::operator delete(probe);
-        if (allocations() == before) GTEST_SKIP() << "another operator new replacement is linked in";
-    }
-
     QuietHost host;
     host::PanelVariables panel;
     host::Calculator calc(host, panel);
@@ -108,7 +61,7 @@ TEST(CalculatorAllocation, CachedEvaluationAllocatesNothing)
     for (const char* code : EXPRESSIONS) calc.execute(code, &f, &i, &s);  // compile
     const size_t cached = calc.cached_expressions();
 
-    const long before = allocations();
+    const long before = allocations_so_far();
     constexpr int ROUNDS = 2000;
     const auto start = std::chrono::steady_clock::now();
     for (int round = 0; round < ROUNDS; ++round) {
@@ -119,7 +72,7 @@ TEST(CalculatorAllocation, CachedEvaluationAllocatesNothing)
         for (const std::string& code : copies) calc.execute(code.c_str(), &f, &i, &s);
     }
     const auto end = std::chrono::steady_clock::now();
-    const long allocated = allocations() - before;
+    const long allocated = allocations_so_far() - before;
 
     EXPECT_EQ(allocated, 0);
     EXPECT_EQ(calc.cached_expressions(), cached);
