@@ -59,38 +59,38 @@ struct KeyEventRow {
     uint32_t id;
 };
 
-// Host key events known by name. Ids marked "spec" are fixed by the module's
-// specification; the names given to those ids, and every id marked "ours", are
-// this host's choice (all in the host range from 0x10000, away from the
+// Host key events known by name. Ids marked "module" are the ones the module
+// raises by number; the names given to those ids, and every id marked "ours",
+// are this host's choice (all in the host range from 0x10000, away from the
 // module's own 0x11101-0x11107).
 // clang-format off
 constexpr KeyEventRow KEY_EVENTS[] = {
     {"PARKING_BRAKES",                   0x1003E},  // ours
-    {"NAV1_RADIO_SET",                   0x100AC},  // spec, Part 4.1
-    {"NAV2_RADIO_SET",                   0x100AD},  // spec, Part 4.1
-    {"NEXT_SUB_VIEW",                    0x100C6},  // spec id (Part 7.4 "p" > 0)
-    {"PREV_SUB_VIEW",                    0x100C7},  // spec id (Part 7.4 "p" < 0)
-    {"RADIO_VOR1_IDENT_DISABLE",         0x10128},  // spec id (Part 7.1 tone off)
-    {"RADIO_VOR2_IDENT_DISABLE",         0x10129},  // spec id
+    {"NAV1_RADIO_SET",                   0x100AC},  // module: NAV tuning
+    {"NAV2_RADIO_SET",                   0x100AD},  // module: NAV tuning
+    {"NEXT_SUB_VIEW",                    0x100C6},  // module: sub-panel closer "p" > 0
+    {"PREV_SUB_VIEW",                    0x100C7},  // module: sub-panel closer "p" < 0
+    {"RADIO_VOR1_IDENT_DISABLE",         0x10128},  // module: TACAN radio tone off
+    {"RADIO_VOR2_IDENT_DISABLE",         0x10129},  // module
     {"RADIO_DME1_IDENT_DISABLE",         0x1012A},  // ours
     {"RADIO_DME2_IDENT_DISABLE",         0x1012B},  // ours
     {"RADIO_ADF_IDENT_DISABLE",          0x1012C},  // ours
-    {"RADIO_VOR1_IDENT_ENABLE",          0x1012D},  // spec id (Part 7.1 tone on)
-    {"RADIO_VOR2_IDENT_ENABLE",          0x1012E},  // spec id
-    {"VIEW_RESET",                       0x10153},  // spec id (Part 7.4 "p" = 0)
-    {"PANEL_ID_TOGGLE",                  0x103CA},  // spec id (Part 7.4 "t")
-    {"PANEL_ID_OPEN",                    0x103CB},  // spec id (Part 7.4 "o")
-    {"PANEL_ID_CLOSE",                   0x103CC},  // spec id (Part 7.4 "c", "a")
+    {"RADIO_VOR1_IDENT_ENABLE",          0x1012D},  // module: TACAN radio tone on
+    {"RADIO_VOR2_IDENT_ENABLE",          0x1012E},  // module
+    {"VIEW_RESET",                       0x10153},  // module: sub-panel closer "p" = 0
+    {"PANEL_ID_TOGGLE",                  0x103CA},  // module: sub-panel closer "t"
+    {"PANEL_ID_OPEN",                    0x103CB},  // module: sub-panel closer "o"
+    {"PANEL_ID_CLOSE",                   0x103CC},  // module: sub-panel closer "c", "a"
     {"FREEZE_LATITUDE_LONGITUDE_TOGGLE", 0x1050F},  // ours
     {"FREEZE_LATITUDE_LONGITUDE_SET",    0x10510},  // ours
     {"FREEZE_ALTITUDE_TOGGLE",           0x10511},  // ours
-    {"FREEZE_ALTITUDE_SET",              0x10512},  // spec id (Part 6.1/6.2 stroke 1, end 0)
+    {"FREEZE_ALTITUDE_SET",              0x10512},  // module: catapult stroke 1, end 0
     {"FREEZE_ATTITUDE_TOGGLE",           0x10513},  // ours
     {"FREEZE_ATTITUDE_SET",              0x10514},  // ours; the module raises it by name
     {"SET_TAIL_HOOK_HANDLE",             0x10539},  // ours
     {"TOGGLE_TAILHOOK_HANDLE",           0x1053A},  // ours
     {"TOGGLE_LAUNCH_BAR_SWITCH",         0x1053B},  // ours
-    {"SET_LAUNCH_BAR_SWITCH",            0x1053C},  // spec id (Part 6.2 stroke start, 0)
+    {"SET_LAUNCH_BAR_SWITCH",            0x1053C},  // module: catapult stroke start, 0
 };
 // clang-format on
 

@@ -47,7 +47,7 @@ constexpr SimVarRow ROWS[] = {
     {"VELOCITY BODY X",                     Dimension::Speed,   0.0},
     {"VELOCITY BODY Y",                     Dimension::Speed,   0.0},
     {"VELOCITY BODY Z",                     Dimension::Speed,   0.0},
-    // The module asks for the yaw rate in "meters per second" (Part 3.1), so
+    // The module asks for the yaw rate in "meters per second", so
     // the registry files it under Speed. The stored number is the yaw rate as
     // the simulator reports it, radians per second (the world turns boats by
     // it); "meters per second" has factor 1, so the module gets that number.

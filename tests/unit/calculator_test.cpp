@@ -1,5 +1,5 @@
 // Unit tests of the emulated host's calculator, units table and simulator
-// variable registry: every calculator expression of the specification against
+// variable registry: every calculator expression the module uses against
 // set variables, malformed expressions, unit conversions, operators, blocks,
 // the expression cache and re-entrant key events.
 #include "host/calculator.h"
@@ -118,7 +118,7 @@ std::string format_g(double value)
 }
 
 // ---------------------------------------------------------------------------
-// Every expression text of the specification.
+// Every expression text the module uses.
 // ---------------------------------------------------------------------------
 
 struct SimSetting {
