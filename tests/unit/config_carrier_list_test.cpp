@@ -13,6 +13,7 @@
 #include "config/carrier_list.h"
 #include "config/sound_list.h"
 #include "host/process_services.h"
+#include "scratch_root.h"
 #include "state/module_state.h"
 
 namespace {
@@ -26,27 +27,14 @@ const char* const SITE =
     R"(RunwayAngle="90" Alt="6076.1155" Lat_coord="45" Lon_coord="5.0" Lat_FLOLS="45.001" Lon_FLOLS="5.002" )"
     R"(Helo_Bearing="30" ILS_Xcoord="7" Sim_Name="ignored"/>)";
 
-class CarrierListTest : public ::testing::Test {
+class CarrierListTest : public ScratchRootTest {
 protected:
     void SetUp() override
     {
-        savedDir = std::filesystem::current_path();
-        char scratch[] = "/tmp/carrier_list_XXXXXX";
-        ASSERT_NE(mkdtemp(scratch), nullptr);
-        root = scratch;
-        std::filesystem::create_directory(root / "Gauges");
-        std::filesystem::current_path(root);
+        ScratchRootTest::SetUp();
         moduleState = get_or_create_module_state();
         if (!moduleState->carrier) create_state_records(moduleState);
         set_previous_carrier();
-        hooks.error_line = [this](std::string_view line) { errorLines.emplace_back(line); };
-        host::set_process_hooks(&hooks);
-    }
-    void TearDown() override
-    {
-        host::set_process_hooks(nullptr);
-        std::filesystem::current_path(savedDir);
-        std::filesystem::remove_all(root);
     }
 
     // What an earlier carrier left: every field set.
@@ -82,9 +70,6 @@ protected:
         for (double v : {c.deckSpeed, c.deckYawRate, c.blastDeflector1, c.blastDeflector4}) EXPECT_EQ(v, 14.0);
     }
 
-    std::filesystem::path savedDir, root;
-    host::ProcessHooks hooks;
-    std::vector<std::string> errorLines;
 };
 
 TEST_F(CarrierListTest, ShipEntryTakesItsOffsetsAndWaitsForItsPosition)

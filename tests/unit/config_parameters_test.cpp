@@ -14,6 +14,7 @@
 #include "config/parameters.h"
 #include "config/sound_list.h"
 #include "host/process_services.h"
+#include "scratch_root.h"
 #include "state/module_state.h"
 #include "tests/unit/fake_panels.h"
 
@@ -35,27 +36,14 @@ const std::vector<std::string> SECTIONS = {
     R"(<LSO_Thresholds TooHigh_Angle="0.5" TooLow_Angle="-0.55" LOC_Angle="1.2"/>)",
 };
 
-class ParametersFileTest : public ::testing::Test {
+class ParametersFileTest : public ScratchRootTest {
 protected:
     void SetUp() override
     {
-        savedDir = std::filesystem::current_path();
-        char scratch[] = "/tmp/carrier_parameters_XXXXXX";
-        ASSERT_NE(mkdtemp(scratch), nullptr);
-        root = scratch;
-        std::filesystem::create_directory(root / "Gauges");
-        std::filesystem::current_path(root);
+        ScratchRootTest::SetUp();
         moduleState = get_or_create_module_state();
         if (!moduleState->commands) create_state_records(moduleState);
         fill_records(OLD);
-        hooks.error_line = [this](std::string_view line) { errorLines.emplace_back(line); };
-        host::set_process_hooks(&hooks);
-    }
-    void TearDown() override
-    {
-        host::set_process_hooks(nullptr);
-        std::filesystem::current_path(savedDir);
-        std::filesystem::remove_all(root);
     }
 
     static void fill_records(double v)
@@ -79,9 +67,6 @@ protected:
         return load_parameters_file(document);
     }
 
-    std::filesystem::path savedDir, root;
-    host::ProcessHooks hooks;
-    std::vector<std::string> errorLines;
     FakePanels fake;
 };
 

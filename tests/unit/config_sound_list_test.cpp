@@ -11,6 +11,7 @@
 
 #include "config/sound_list.h"
 #include "host/process_services.h"
+#include "scratch_root.h"
 #include "state/module_state.h"
 
 namespace {
@@ -36,28 +37,15 @@ std::string list(const std::string& element, const char* language, const std::st
     return text + "/>";
 }
 
-class SoundListTest : public ::testing::Test {
+class SoundListTest : public ScratchRootTest {
 protected:
     void SetUp() override
     {
-        savedDir = std::filesystem::current_path();
-        char scratch[] = "/tmp/carrier_sounds_XXXXXX";
-        ASSERT_NE(mkdtemp(scratch), nullptr);
-        root = scratch;
-        std::filesystem::create_directory(root / "Gauges");
-        std::filesystem::current_path(root);
+        ScratchRootTest::SetUp();
         moduleState = get_or_create_module_state();
         if (!moduleState->sounds) create_state_records(moduleState);
         for (const auto& [name, field] : FIELDS) moduleState->sounds->*field = std::string("previous:") + name;
         moduleState->sounds->soundReloadNeeded = 1;
-        hooks.error_line = [this](std::string_view line) { errorLines.emplace_back(line); };
-        host::set_process_hooks(&hooks);
-    }
-    void TearDown() override
-    {
-        host::set_process_hooks(nullptr);
-        std::filesystem::current_path(savedDir);
-        std::filesystem::remove_all(root);
     }
 
     static void write_lists(const std::vector<std::string>& lists)
@@ -84,9 +72,6 @@ protected:
         return tag;
     }
 
-    std::filesystem::path savedDir, root;
-    host::ProcessHooks hooks;
-    std::vector<std::string> errorLines;
 };
 
 TEST_F(SoundListTest, LanguageSelectsTheFirstExactlyEqualList)
