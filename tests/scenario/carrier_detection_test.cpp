@@ -255,3 +255,37 @@ TEST_F(CarrierSession, LosingTheTrackedShipClearsTheCarrierAndTheSolutionAndNoOt
     // And the helicopter went with it.
     EXPECT_EQ(between(calls(tl(), "SimConnect_AIRemoveObject"), 16.0, 16.2).size(), 1u);
 }
+
+TEST(CarrierFaults, RefusedHelicopterCreationAndRemovalAreTriedAgainOnTheNextShipFrame)
+{
+    TempRoot root;
+    PathRun run(root.scenario(R"(
+<world>
+  <container title="SH-60 Seahawk Plane Guard"/>
+  <boat title="Carrier Nimitz CVN-68" latitude="36.75" longitude="-75.80" heading="90" speed="20"/>
+  <aircraft latitude="36.75" longitude="-76.00" altitude="2000" heading="90"/>
+</world>
+<panel><gauge name="Tacan_Navigation"/></panel>
+<run rate="10" end="5">
+  <event time="0.5"><fail call="SimConnect_AICreateSimulatedObject" count="1"/>
+                    <key event="NAV1_RADIO_SET" value="0x11270"/></event>
+  <event time="2"><fail call="SimConnect_AIRemoveObject" count="2"/>
+                  <boat action="move" title="Carrier Nimitz CVN-68" yaw_rate="2"/></event>
+</run>)"));
+    ASSERT_TRUE(run.result.ok) << run.error << run.result.error;
+
+    const auto creates = calls(run.timeline(), "SimConnect_AICreateSimulatedObject");
+    ASSERT_GE(creates.size(), 2u);
+    EXPECT_NE(creates[0]->data["result"], 0);
+    EXPECT_EQ(creates[1]->data["result"], 0);
+    EXPECT_NEAR(creates[1]->t - creates[0]->t, 0.1, 1e-9);  // the very next ship frame
+    EXPECT_EQ(creates.size(), 2u);                           // and no more once it exists
+
+    const auto removes = calls(run.timeline(), "SimConnect_AIRemoveObject");
+    ASSERT_EQ(removes.size(), 3u);  // refused twice, then done; not tried again
+    EXPECT_NE(removes[0]->data["result"], 0);
+    EXPECT_NE(removes[1]->data["result"], 0);
+    EXPECT_EQ(removes[2]->data["result"], 0);
+    EXPECT_NEAR(removes[2]->t - removes[0]->t, 0.2, 1e-9);
+    for (const auto* r : removes) EXPECT_EQ(r->data["args"]["object"], removes[2]->data["args"]["object"]);
+}
