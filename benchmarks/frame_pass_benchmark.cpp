@@ -4,76 +4,21 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
-#include "geo/approach.h"
-#include "host/host.h"
-#include "module/host_services.h"
-#include "sim/dispatch.h"
-#include "state/module_state.h"
+#include "tests/frame_pass_fixture.h"
 
 namespace {
 
-// One user-data message as the connection delivers it: 40-byte header, 88-byte record.
-struct UserDataMessage {
-    alignas(8) unsigned char bytes[40 + sizeof(UserAircraftData)];
-    UserAircraftData* record() { return reinterpret_cast<UserAircraftData*>(bytes + 40); }
-};
-
-struct PassFixture {
-    host::Host host{host::HostOptions{}};
-    UserDataMessage message{};
-
-    PassFixture()
-    {
-        host.install_services(&ImportTable);
-        World_set("MAGVAR", -0.18);
-        World_set("STATIC CG TO GROUND", 2.0);
-        moduleState = get_or_create_module_state();
-        if (!moduleState->carrier) create_state_records(moduleState);
-        CarrierEntry& c = *moduleState->carrier;
-        c.CarrierType = CARRIER_TYPE_SHIP;
-        c.valid = 1;
-        c.GS_Angle = 3.5;
-        c.RunwayAngle = 9.0;
-        c.ILS_Xcoord = -6, c.ILS_Ycoord = 19, c.ILS_Zcoord = -90;
-        c.TCN_Xcoord = 20, c.TCN_Ycoord = 50, c.TCN_Zcoord = 10;
-        c.deckLatitude = 0.6422, c.deckLongitude = 1.3155, c.deckHeading = 1.5708, c.deckAltitude = 0.0;
-        carrierFound = 1;
-        carrierDataReceived = 1;
-        lockMessagePending = 0;
-
-        auto* header = reinterpret_cast<SIMCONNECT_RECV_SIMOBJECT_DATA*>(message.bytes);
-        header->dwSize = sizeof message.bytes;
-        header->dwID = SIMCONNECT_RECV_ID_SIMOBJECT_DATA;
-        header->dwRequestID = 0;
-        header->dwentrynumber = 1;
-        header->dwoutof = 1;
-        header->dwDefineCount = 12;
-        UserAircraftData* user = message.record();
-        user->planeAltitude = 0.4;
-        user->planeLatitude = 0.6410;
-        user->planeLongitude = -1.3190;
-        user->planeHeadingTrue = 1.41;
-    }
-
-    void World_set(const char* name, double value)
-    {
-        host::World::set(host.world().user(), *host::find_sim_var(name), value);
-    }
-};
-
 void BM_UserDataPass(benchmark::State& state)
 {
-    PassFixture fixture;
-    UserAircraftData* user = fixture.message.record();
+    FramePassFixture fixture;
+    UserAircraftData* user = fixture.record();
     double step = 0.0;
     for (auto _ : state) {
         user->planeLatitude = 0.6410 + step;  // the aircraft closes in a little every pass
         step = step < 1e-3 ? step + 1e-7 : 0.0;
-        dispatch_procedure(reinterpret_cast<SIMCONNECT_RECV*>(fixture.message.bytes), sizeof fixture.message.bytes,
-                           nullptr);
+        fixture.pass();
         benchmark::DoNotOptimize(approachSolution);
     }
     state.counters["tcn_valid"] = approachSolution.tcnValid;
@@ -110,7 +55,7 @@ BENCHMARK(BM_LibmFloor);
 // The host's two calculator evaluations of a pass, alone.
 void BM_PassCalculatorEvaluations(benchmark::State& state)
 {
-    PassFixture fixture;
+    FramePassFixture fixture;
     double magvar = 0.0, cg = 0.0;
     for (auto _ : state) {
         execute_calculator_code("(A:MAGVAR, radians)", &magvar, nullptr, nullptr);
