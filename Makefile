@@ -3,13 +3,16 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= 2
 PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-dev \
-              nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev
+              nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev \
+              clang libclang-rt-dev valgrind
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build asan demo test bench clean
+.PHONY: all deps build asan fuzz-build fuzz demo test bench clean
 
 all: build
 
@@ -41,10 +44,33 @@ demo: build
 
 test: build asan
 	cd $(BUILD) && ctest --output-on-failure
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure
+
+# The libFuzzer harnesses (fuzz/*_fuzz.cpp), built with clang. Each runs for
+# FUZZ_SECONDS on a working corpus seeded from fuzz/corpus/<name>/; findings
+# land in $(FUZZ_BUILD)/findings/<name>/. See docs/fuzzing.md.
+$(FUZZ_BUILD)/build.ninja: CMakeLists.txt | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_ARGS) -DCARRIER_FUZZ=ON
+
+fuzz-build: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+
+fuzz: fuzz-build
+	@set -e; for src in fuzz/*_fuzz.cpp; do \
+	  name=$$(basename $$src _fuzz.cpp); \
+	  work=$(FUZZ_BUILD)/corpus/$$name; found=$(FUZZ_BUILD)/findings/$$name; \
+	  mkdir -p $$work $$found; \
+	  [ -d fuzz/corpus/$$name ] && cp -n fuzz/corpus/$$name/* $$work/ 2>/dev/null || true; \
+	  echo "== $$name: $(FUZZ_SECONDS) s"; \
+	  ( cd $$found && ASAN_OPTIONS=detect_leaks=1 ../../$${name}_fuzz -max_total_time=$(FUZZ_SECONDS) \
+	      -print_final_stats=1 -timeout=10 -rss_limit_mb=1024 ../../corpus/$$name ) 2>&1 \
+	    | tee $(FUZZ_BUILD)/$$name.log | grep -E "^#[0-9]+ +(DONE|INITED)|stat::|ERROR|SUMMARY" || true; \
+	  if ls $$found | grep -q .; then echo "$$name: findings in $$found"; exit 1; fi; \
+	done
 
 bench: build
 	$(BUILD)/carrier_benchmarks
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) runs
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) runs

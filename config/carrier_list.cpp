@@ -6,10 +6,13 @@
 
 #include <tinyxml.h>
 
+#include "config/xml_file.h"
+
 #include <string>
 
 #include "config/parameters.h"
 #include "geo/geodesy.h"
+#include "geo/numeric.h"
 #include "state/module_state.h"
 
 // [helpers] ---------------------------------------------------------------------
@@ -122,7 +125,7 @@ void read_fixed_site(const TiXmlElement* entry, CarrierEntry& carrier)
 
 int load_carrier_entry(TiXmlDocument& document, float frequency)
 {
-    if (!document.LoadFile()) {
+    if (!load_xml_file(document)) {
         report_load_failure(document);
         return 1;
     }
@@ -141,7 +144,7 @@ int load_carrier_entry(TiXmlDocument& document, float frequency)
     for (; entry; entry = entry->NextSiblingElement()) {
         double value = 0.0;
         if (entry->QueryDoubleAttribute("Frequency", &value) == TIXML_SUCCESS)
-            entryFrequency = static_cast<float>(value);
+            entryFrequency = to_single_precision(value);
         if (entryFrequency == frequency) break;
     }
 

@@ -6,6 +6,8 @@
 
 #include <tinyxml.h>
 
+#include "config/xml_file.h"
+
 #include <string>
 
 #include "module/host_services.h"
@@ -77,7 +79,7 @@ const char* engine_power_attribute()
 
 int load_parameters_file(TiXmlDocument& document)
 {
-    if (!document.LoadFile()) {
+    if (!load_xml_file(document)) {
         report_load_failure(document);
         return 1;
     }

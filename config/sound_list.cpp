@@ -4,6 +4,8 @@
 
 #include <tinyxml.h>
 
+#include "config/xml_file.h"
+
 #include "config/parameters.h"
 #include "state/module_state.h"
 
@@ -50,7 +52,7 @@ int load_sound_list(TiXmlDocument& document, const std::string& language)
 {
     // An unreadable file leaves the current lists in place and still counts
     // as found, so the caller reloads whatever the record already names.
-    if (!document.LoadFile()) {
+    if (!load_xml_file(document)) {
         report_load_failure(document);
         return 1;
     }

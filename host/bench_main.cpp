@@ -146,7 +146,7 @@ int main(int argc, char** argv)
     bool quiet = false;
     bool record_frames = false;
     CLI::App* run_cmd = app.add_subcommand("run", "run a scenario and write DIR/timeline.jsonl");
-    run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required()->check(CLI::ExistingFile);
+    run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required();
     run_cmd->add_option("--out", out_dir, "run directory for the timeline")->capture_default_str();
     run_cmd->add_flag("--quiet", quiet, "print only the summary; do not echo the module's standard error");
     run_cmd->add_flag("--record-frames", record_frames, "record every per-frame SimConnect message on the timeline");

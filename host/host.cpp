@@ -161,8 +161,16 @@ Host::~Host()
         activeHost = nullptr;
     }
     simconnect_->detach();
-    if (module_handle_) dlclose(module_handle_);
-    if (options_.private_copy && !loaded_path_.empty()) std::filesystem::remove(loaded_path_);
+    // The module stays loaded until the process ends, as in a simulator: its
+    // central record is never freed by design and stays reachable from the
+    // module's own pointer, so leak checking reports only real leaks (an
+    // unloaded copy would turn that record into a leak per load). The file of
+    // a private copy can go at once.
+    module_handle_ = nullptr;
+    if (options_.private_copy && !loaded_path_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(loaded_path_, ec);
+    }
     if (!previous_cwd_.empty()) {
         if (chdir(previous_cwd_.c_str()) != 0) { /* nothing more to do */ }
     }

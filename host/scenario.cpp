@@ -5,12 +5,17 @@
 
 #include <tinyxml.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
+#include <system_error>
+
+#include "config/xml_file.h"
 
 namespace host {
 namespace {
@@ -21,13 +26,41 @@ struct ParseError {
     int line;
 };
 
+// The range of a number a scenario gives, with its unit for the message.
+// docs/scenarios.md lists every attribute's range.
+struct Range {
+    double low, high;
+    const char* unit;
+};
+constexpr Range ANY_NUMBER{-1e15, 1e15, ""};          // values, without a range of their own
+constexpr Range LATITUDE{-90.0, 90.0, " degrees"};
+constexpr Range LONGITUDE{-180.0, 180.0, " degrees"};
+constexpr Range ANGLE{-360.0, 360.0, " degrees"};     // headings, bearings
+constexpr Range SCENARIO_TIME{0.0, 86400.0, " s"};    // end, event times, local time: one day
+constexpr Range FRAME_NUMBER{0.0, 1e8, ""};
+constexpr Range AIRCRAFT_ALTITUDE{-2000.0, 100000.0, " ft"};
+constexpr Range AIRCRAFT_SPEED{0.0, 2000.0, " kn"};
+constexpr Range BOAT_SPEED{0.0, 100.0, " kn"};
+constexpr Range VERTICAL_SPEED{-30000.0, 30000.0, " ft/min"};
+constexpr Range DISTANCE_NM{0.0, 10800.0, " nm"};     // half the earth's circumference
+constexpr Range YAW_RATE{-180.0, 180.0, " degrees/s"};
+constexpr Range FLAG{0.0, 1.0, ""};
+constexpr Range FAIL_COUNT{-1.0, 1e6, " calls"};
+
+std::string format_number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 class Reader {
 public:
     explicit Reader(std::string path) : path_(std::move(path)) {}
 
     [[noreturn]] void fail(const TiXmlElement* e, const std::string& message) const
     {
-        throw ParseError{message, e ? e->Row() : 0};
+        throw ParseError{message, e ? e->Row() : 1};
     }
 
     std::string text(const TiXmlElement* e, const char* attr, bool required = true,
@@ -41,7 +74,8 @@ public:
         return v;
     }
 
-    std::optional<double> number(const TiXmlElement* e, const char* attr) const
+    // A number within `range` (both ends included); absent gives nullopt.
+    std::optional<double> number(const TiXmlElement* e, const char* attr, Range range = ANY_NUMBER) const
     {
         const char* v = e->Attribute(attr);
         if (!v) return std::nullopt;
@@ -50,12 +84,25 @@ public:
         while (end && *end == ' ') ++end;
         if (end == v || (end && *end != '\0') || !std::isfinite(value))
             fail(e, std::string("attribute \"") + attr + "\" is not a number: \"" + v + "\"");
+        if (value < range.low || value > range.high)
+            fail(e, std::string("attribute \"") + attr + "\" must be between " + format_number(range.low) + " and " +
+                        format_number(range.high) + range.unit + ", not " + v);
         return value;
     }
 
-    double required_number(const TiXmlElement* e, const char* attr) const
+    // A flag: 0 or 1.
+    std::optional<bool> flag(const TiXmlElement* e, const char* attr) const
     {
-        auto v = number(e, attr);
+        const auto v = number(e, attr, FLAG);
+        if (v && *v != 0.0 && *v != 1.0)
+            fail(e, std::string("attribute \"") + attr + "\" is a flag: 0 or 1, not " + e->Attribute(attr));
+        if (!v) return std::nullopt;
+        return *v == 1.0;
+    }
+
+    double required_number(const TiXmlElement* e, const char* attr, Range range = ANY_NUMBER) const
+    {
+        auto v = number(e, attr, range);
         if (!v) fail(e, std::string("<") + e->Value() + "> needs the attribute \"" + attr + "\"");
         return *v;
     }
@@ -63,11 +110,23 @@ public:
     uint32_t unsigned_number(const TiXmlElement* e, const char* attr) const
     {
         const std::string v = text(e, attr);
+        uint32_t value = 0;
+        if (!parse_uint32(v, &value))
+            fail(e, std::string("attribute \"") + attr + "\" is not an unsigned number (0 to 0xFFFFFFFF): \"" + v + "\"");
+        return value;
+    }
+
+    // Decimal, hexadecimal (0x) or octal text of a value from 0 to 0xFFFFFFFF,
+    // no sign, nothing after it.
+    static bool parse_uint32(const std::string& v, uint32_t* out)
+    {
+        if (v.empty() || v[0] == '-' || v[0] == '+' || std::isspace(static_cast<unsigned char>(v[0]))) return false;
+        errno = 0;
         char* end = nullptr;
-        const unsigned long value = std::strtoul(v.c_str(), &end, 0);
-        if (v.empty() || *end != '\0' || value > 0xFFFFFFFFul)
-            fail(e, std::string("attribute \"") + attr + "\" is not an unsigned number: \"" + v + "\"");
-        return static_cast<uint32_t>(value);
+        const unsigned long long value = std::strtoull(v.c_str(), &end, 0);
+        if (*end != '\0' || errno == ERANGE || value > 0xFFFFFFFFull) return false;
+        if (out) *out = static_cast<uint32_t>(value);
+        return true;
     }
 
     // Checks that `e` carries no attribute outside `allowed`.
@@ -138,17 +197,17 @@ ScenarioAction parse_aircraft(const Reader& r, const TiXmlElement* e)
 {
     r.only(e, {"latitude", "longitude", "altitude", "heading", "speed", "vertical_speed", "on_ground",
                "relative_to", "bearing", "distance", "moving"});
-    const auto lat = r.number(e, "latitude");
-    const auto lon = r.number(e, "longitude");
-    const auto alt = r.number(e, "altitude");
-    const auto heading = r.number(e, "heading");
-    const auto speed = r.number(e, "speed");
-    const auto vs = r.number(e, "vertical_speed");
-    const auto on_ground = r.number(e, "on_ground");
-    const auto moving = r.number(e, "moving");
+    const auto lat = r.number(e, "latitude", LATITUDE);
+    const auto lon = r.number(e, "longitude", LONGITUDE);
+    const auto alt = r.number(e, "altitude", AIRCRAFT_ALTITUDE);
+    const auto heading = r.number(e, "heading", ANGLE);
+    const auto speed = r.number(e, "speed", AIRCRAFT_SPEED);
+    const auto vs = r.number(e, "vertical_speed", VERTICAL_SPEED);
+    const auto on_ground = r.flag(e, "on_ground");
+    const auto moving = r.flag(e, "moving");
     const std::string relative_to = r.text(e, "relative_to", false, "");
-    const auto bearing = r.number(e, "bearing");
-    const auto distance = r.number(e, "distance");
+    const auto bearing = r.number(e, "bearing", ANGLE);
+    const auto distance = r.number(e, "distance", DISTANCE_NM);
     if (!relative_to.empty() && (!bearing || !distance))
         r.fail(e, "relative_to needs bearing (degrees from the boat's heading) and distance (nm)");
     if (relative_to.empty() && (bearing || distance)) r.fail(e, "bearing and distance need relative_to");
@@ -176,8 +235,8 @@ ScenarioAction parse_aircraft(const Reader& r, const TiXmlElement* e)
                     World::set(user, var("AIRSPEED TRUE"), *speed * 1852.0 / 3600.0);
                 }
                 if (vs) World::set(user, var("VERTICAL SPEED"), *vs * 0.3048 / 60.0);
-                if (on_ground) World::set(user, var("SIM ON GROUND"), *on_ground != 0.0 ? 1.0 : 0.0);
-                if (moving) user.follows_path = *moving != 0.0;
+                if (on_ground) World::set(user, var("SIM ON GROUND"), *on_ground ? 1.0 : 0.0);
+                if (moving) user.follows_path = *moving;
                 else if (speed || vs) user.follows_path = true;
                 return true;
             }};
@@ -196,14 +255,14 @@ ScenarioAction parse_boat(const Reader& r, const TiXmlElement* e, const BoatRefs
     const std::string title = r.text(e, "title", action == "add" || ref.empty(), "");
     if (action != "add" && action != "move" && action != "remove")
         r.fail(e, "boat action must be add, move or remove, not \"" + action + "\"");
-    const auto lat = r.number(e, "latitude");
-    const auto lon = r.number(e, "longitude");
-    const auto heading = r.number(e, "heading");
-    const auto speed = r.number(e, "speed");
-    const auto yaw = r.number(e, "yaw_rate");
+    const auto lat = r.number(e, "latitude", LATITUDE);
+    const auto lon = r.number(e, "longitude", LONGITUDE);
+    const auto heading = r.number(e, "heading", ANGLE);
+    const auto speed = r.number(e, "speed", BOAT_SPEED);
+    const auto yaw = r.number(e, "yaw_rate", YAW_RATE);
     const std::string relative_to = r.text(e, "relative_to", false, "");
-    const auto bearing = r.number(e, "bearing");
-    const auto distance = r.number(e, "distance");
+    const auto bearing = r.number(e, "bearing", ANGLE);
+    const auto distance = r.number(e, "distance", DISTANCE_NM);
     if (action == "add" && relative_to.empty() && (!lat || !lon))
         r.fail(e, "a new boat needs latitude and longitude (or relative_to, bearing, distance)");
     if (!relative_to.empty() && (!bearing || !distance)) r.fail(e, "relative_to needs bearing and distance");
@@ -239,6 +298,10 @@ ScenarioAction parse_boat(const Reader& r, const TiXmlElement* e, const BoatRefs
                     const uint32_t id = host.simconnect().add_object(
                         ObjectKind::Boat, title, la, lo, heading ? *heading * M_PI / 180.0 : 0.0,
                         speed ? *speed * 1852.0 / 3600.0 : 0.0, 0.0);
+                    if (id == 0) {
+                        *error = "the simulator refused the boat " + title + " (see the simconnect_error event)";
+                        return false;
+                    }
                     boat = host.world().find(id);
                     if (!ref.empty()) (*refs)[ref] = id;
                 } else {
@@ -270,10 +333,10 @@ ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRe
         if (auto named = find_key_event(event)) {
             id = *named;
         } else {
-            char* end = nullptr;
-            const unsigned long v = std::strtoul(event.c_str(), &end, 0);
-            if (event.empty() || *end != '\0') r.fail(e, "unknown key event \"" + event + "\"");
-            id = static_cast<uint32_t>(v);
+            const bool numeric = !event.empty() && std::isdigit(static_cast<unsigned char>(event[0]));
+            if (!numeric) r.fail(e, "unknown key event \"" + event + "\"");
+            if (!Reader::parse_uint32(event, &id))
+                r.fail(e, "key event \"" + event + "\" is not a number from 0 to 0xFFFFFFFF");
         }
         const uint32_t value = e->Attribute("value") ? r.unsigned_number(e, "value") : 0;
         return {"key " + event, e->Row(), [=](Host& host, std::string*) {
@@ -313,8 +376,8 @@ ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRe
         r.only(e, {"call", "count"});
         const std::string call = r.text(e, "call");
         if (call.rfind("SimConnect_", 0) != 0) r.fail(e, "fail call names a SimConnect function, not \"" + call + "\"");
-        const double count = e->Attribute("count") ? r.required_number(e, "count") : 1.0;
-        if (count != std::floor(count) || count < -1) r.fail(e, "count is a number of calls, or -1 for from now on");
+        const double count = e->Attribute("count") ? r.required_number(e, "count", FAIL_COUNT) : 1.0;
+        if (count != std::floor(count)) r.fail(e, "count is a number of calls, or -1 for from now on");
         return {"fail " + call, e->Row(), [=](Host& host, std::string*) {
                     host.simconnect().fail_call(call, static_cast<int>(count));
                     return true;
@@ -330,7 +393,9 @@ ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRe
     }
     if (kind == "panel_lights") {
         r.only(e, {"on"});
-        const bool on = r.required_number(e, "on") != 0.0;
+        const auto on_flag = r.flag(e, "on");
+        if (!on_flag) r.fail(e, "<panel_lights> needs the attribute \"on\"");
+        const bool on = *on_flag;
         return {"panel lights", e->Row(), [=](Host& host, std::string*) {
                     host.set_panel_lights(on);
                     return true;
@@ -357,7 +422,9 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
     r.only(root, {"name"});
     s.name = r.text(root, "name", false, std::filesystem::path(r.path()).stem().string());
 
-    const std::filesystem::path base = std::filesystem::absolute(r.path()).parent_path();
+    std::error_code base_ec;
+    const std::filesystem::path base = std::filesystem::absolute(r.path(), base_ec).parent_path();
+    if (base_ec) r.fail(root, "cannot find the scenario's folder: " + base_ec.message());
     const BoatRefs refs = std::make_shared<std::map<std::string, uint32_t>>();
     bool have_run = false;
     bool have_root = false;
@@ -367,12 +434,19 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
             s.description = e->GetText() ? e->GetText() : "";
         } else if (kind == "simulator") {
             r.only(e, {"root", "local_time", "sim_start"});
-            const std::filesystem::path root_path = base / r.text(e, "root");
-            if (!std::filesystem::is_directory(root_path))
-                r.fail(e, "the simulator root " + root_path.string() + " is not a directory");
-            s.sim_root = std::filesystem::canonical(root_path).string();
-            if (auto t = r.number(e, "local_time")) s.local_time = *t;
-            if (auto a = r.number(e, "sim_start")) s.auto_sim_start = *a != 0.0;
+            const std::string root_text = r.text(e, "root");
+            if (root_text.empty()) r.fail(e, "the simulator root is empty; give the directory that holds Gauges/");
+            const std::filesystem::path root_path = base / root_text;
+            // File-system errors (a name too long, a symlink loop, no
+            // permission) are errors of this line, not of the program.
+            std::error_code ec;
+            const bool is_dir = std::filesystem::is_directory(root_path, ec);
+            if (ec) r.fail(e, "the simulator root " + root_path.string() + " cannot be reached: " + ec.message());
+            if (!is_dir) r.fail(e, "the simulator root " + root_path.string() + " is not a directory");
+            s.sim_root = std::filesystem::canonical(root_path, ec).string();
+            if (ec) r.fail(e, "the simulator root " + root_path.string() + " cannot be resolved: " + ec.message());
+            if (auto t = r.number(e, "local_time", SCENARIO_TIME)) s.local_time = *t;
+            if (auto a = r.flag(e, "sim_start")) s.auto_sim_start = *a;
             have_root = true;
         } else if (kind == "panel") {
             r.only(e, {});
@@ -395,22 +469,22 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
                 s.frame_rate = 1.0 / *dt;
             }
             if (s.frame_rate <= 0 || s.frame_rate > 1000) r.fail(e, "rate must be between 0 and 1000 frames per second");
-            s.end_time = r.required_number(e, "end");
-            if (s.end_time < 0) r.fail(e, "end must not be negative");
+            s.end_time = r.required_number(e, "end", SCENARIO_TIME);
             for (const TiXmlElement* ev = e->FirstChildElement(); ev; ev = ev->NextSiblingElement()) {
                 if (std::string(ev->Value()) != "event") r.fail(ev, "a <run> holds only <event> elements");
                 r.only(ev, {"name", "time", "frame", "condition", "repeat"});
                 ScenarioEvent event;
                 event.name = r.text(ev, "name", false, "event at line " + std::to_string(ev->Row()));
                 event.line = ev->Row();
-                event.time = r.number(ev, "time");
-                if (auto frame = r.number(ev, "frame")) {
+                event.time = r.number(ev, "time", SCENARIO_TIME);
+                if (auto frame = r.number(ev, "frame", FRAME_NUMBER)) {
                     if (event.time) r.fail(ev, "an event has a time or a frame, not both");
+                    if (*frame != std::floor(*frame)) r.fail(ev, "frame is a whole number of frames");
                     event.time = *frame / s.frame_rate;
                 }
                 if (ev->Attribute("condition")) event.condition = ev->Attribute("condition");
                 if (!event.time && !event.condition) r.fail(ev, "an event needs a time, a frame or a condition");
-                event.repeat = r.number(ev, "repeat").value_or(0.0) != 0.0;
+                event.repeat = r.flag(ev, "repeat").value_or(false);
                 for (const TiXmlElement* a = ev->FirstChildElement(); a; a = a->NextSiblingElement())
                     event.actions.push_back(parse_action(r, a, refs));
                 s.events.push_back(std::move(event));
@@ -428,10 +502,22 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
 
 std::optional<Scenario> load_scenario(const std::string& path, std::string* error)
 {
+    // A file that cannot be read is an error of its first line.
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status)) {
+        *error = path + ":1: cannot open the scenario file: " + (ec ? ec.message() : "no such file");
+        return std::nullopt;
+    }
+    if (std::filesystem::is_directory(status)) {
+        *error = path + ":1: cannot open the scenario file: it is a directory";
+        return std::nullopt;
+    }
     TiXmlDocument doc(path.c_str());
-    if (!doc.LoadFile()) {
+    errno = 0;
+    if (!load_xml_file(doc)) {
         if (doc.ErrorId() == TiXmlBase::TIXML_ERROR_OPENING_FILE)
-            *error = path + ": cannot open the scenario file";
+            *error = path + ":1: cannot open the scenario file" + (errno ? ": " + std::string(std::strerror(errno)) : "");
         else
             *error = path + ":" + std::to_string(doc.ErrorRow()) + ": " + doc.ErrorDesc();
         return std::nullopt;
@@ -459,6 +545,11 @@ std::optional<Scenario> load_scenario(const std::string& path, std::string* erro
         return scenario;
     } catch (const ParseError& e) {
         *error = path + ":" + std::to_string(e.line) + ": " + e.message;
+        return std::nullopt;
+    } catch (const std::exception& e) {
+        // Whatever else goes wrong (the file system, memory) is still this
+        // file's error, never an abort.
+        *error = path + ":1: cannot read the scenario: " + e.what();
         return std::nullopt;
     }
 }
@@ -520,7 +611,14 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
     }
     host.connect_gauges();
 
-    const int64_t last_frame = static_cast<int64_t>(std::llround(scenario.end_time * scenario.frame_rate));
+    // The reader keeps end within a day and the rate at most 1000 frames/s,
+    // so the frame count fits; a hand-built Scenario is held to the same.
+    const double frames = std::round(scenario.end_time * scenario.frame_rate);
+    if (!(frames >= 0.0 && frames <= 86400.0 * 1000.0)) {
+        result.error = scenario.path + ":1: the run's end and rate give " + format_number(frames) + " frames";
+        return result;
+    }
+    const int64_t last_frame = static_cast<int64_t>(frames);
     double next_progress = 1.0;
     for (int64_t frame = 1; frame <= last_frame; ++frame) {
         const double t = static_cast<double>(frame) / scenario.frame_rate;

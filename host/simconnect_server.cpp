@@ -594,7 +594,23 @@ void SimConnectServer::frame()
         if (!due) continue;
         const auto define = definitions_.find(request.define_id);
         const SimObject* object = world_.find_for_client(request.object_id);
-        if (define == definitions_.end() || !object) continue;  // the object is gone: nothing is sent
+        if (define == definitions_.end()) continue;
+        if (!object) {
+            // The object is gone: the simulator answers once with an exception
+            // naming the request and sends nothing more for it.
+            SIMCONNECT_RECV_EXCEPTION record{};
+            record.dwException = SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID;
+            record.dwSendID = request.send_id;
+            record.dwIndex = 3;
+            Message gone;
+            gone.bytes = record_bytes(record, SIMCONNECT_RECV_ID_EXCEPTION);
+            gone.summary = {{"id", SIMCONNECT_RECV_ID_EXCEPTION}, {"exception", SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID},
+                            {"send_id", request.send_id}, {"index", 3}, {"call", "SimConnect_RequestDataOnSimObject"},
+                            {"reason", "the object of request " + std::to_string(id) + " no longer exists"}};
+            enqueue(std::move(gone));
+            finished.push_back(id);
+            continue;
+        }
         Message message = data_message(SIMCONNECT_RECV_ID_SIMOBJECT_DATA, id, request.define_id, define->second, object,
                                        object->id, 1, 1, !per_frame || record_frame_messages_);
         message.per_frame = per_frame;
@@ -884,6 +900,8 @@ HRESULT SimConnectServer::request_data_on_sim_object(HANDLE handle, DWORD reques
         raise(call, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2, "unknown data definition");
     else if (!object_ever_seen(object_id))
         raise(call, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 3, "unknown object");
+    else if (period != SIMCONNECT_PERIOD_NEVER && !world_.find_for_client(object_id))
+        raise(call, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 3, "the object no longer exists");
     else if (period > SIMCONNECT_PERIOD_SECOND)
         raise(call, SIMCONNECT_EXCEPTION_ERROR, 4, "unknown period");
     else if (flags != 0)
@@ -894,7 +912,7 @@ HRESULT SimConnectServer::request_data_on_sim_object(HANDLE handle, DWORD reques
     else if (period == SIMCONNECT_PERIOD_NEVER)
         requests_.erase(request_id);
     else
-        requests_[request_id] = DataRequest{request_id, define_id, object_id, period, time_s_};
+        requests_[request_id] = DataRequest{request_id, define_id, object_id, period, time_s_, call.send_id};
     return finish(call, S_OK);
 }
 

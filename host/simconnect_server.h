@@ -78,6 +78,7 @@ struct DataRequest {
     DWORD object_id = 0;  // as the client gave it: 0 is the user aircraft
     SIMCONNECT_PERIOD period = SIMCONNECT_PERIOD_NEVER;
     double next_due_s = 0.0;  // SECOND: simulated time of the next message
+    DWORD send_id = 0;        // the request's send id, named by the exception when its object goes
 };
 
 struct InputBinding {

@@ -7,6 +7,7 @@
 #include <tinyxml.h>
 
 #include "config/parameters.h"
+#include "module/entry_guard.h"
 #include "module/gauge_registry.h"
 #include "module/host_services.h"
 #include "sim/command_events.h"
@@ -22,8 +23,8 @@ static void module_deinit();
 extern "C" {
 __attribute__((visibility("default"))) GAUGESLINKAGE Linkage = {
     CARRIER_MODULE_ID,
-    module_init,
-    module_deinit,
+    guarded_entry<&module_init>,
+    guarded_entry<&module_deinit>,
     0,  // flags
     0,  // status
     CARRIER_MODULE_VERSION,
@@ -41,9 +42,13 @@ __attribute__((visibility("default"))) GAUGESLINKAGE Linkage = {
 
 // Module start: handler, state, start values, parameters, connection, and
 // the two panel variables that tell panels the module runs.
+// The key-event handler as the host receives it: handle_command_event behind
+// the entry guard.
+static constexpr GAUGE_KEY_EVENT_HANDLER commandEventHandler = guarded_entry<&handle_command_event>;
+
 static void module_init()
 {
-    register_key_event_handler(handle_command_event, nullptr);
+    register_key_event_handler(commandEventHandler, nullptr);
 
     moduleState = get_or_create_module_state();
     create_state_records(moduleState);
@@ -64,6 +69,6 @@ static void module_init()
 // boat list and the AI objects stay as they are.
 static void module_deinit()
 {
-    unregister_key_event_handler(handle_command_event, nullptr);
+    unregister_key_event_handler(commandEventHandler, nullptr);
     close_simconnect_connection();
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "module/entry_guard.h"
 #include "sim/dispatch.h"
 #include "state/module_state.h"
 
@@ -11,7 +12,7 @@ void open_simconnect_connection()
 {
     lastSimConnectResult = SimConnect_Open(&simConnectHandle, "Carrier ZEB Gauge", nullptr, 0, nullptr, 0);
     if (lastSimConnectResult == S_OK)
-        lastSimConnectResult = SimConnect_CallDispatch(simConnectHandle, dispatch_procedure, nullptr);
+        lastSimConnectResult = SimConnect_CallDispatch(simConnectHandle, guarded_entry<&dispatch_procedure>, nullptr);
 }
 
 void close_simconnect_connection() { lastSimConnectResult = SimConnect_Close(simConnectHandle); }

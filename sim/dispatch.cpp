@@ -12,6 +12,7 @@
 #include "config/carrier_list.h"
 #include "geo/approach.h"
 #include "geo/geodesy.h"
+#include "geo/numeric.h"
 #include "sim/connection.h"
 #include "sim/deck_services.h"
 #include "sound/sound_channel.h"
@@ -117,7 +118,9 @@ static void create_helo_object()
     aiInitPosition.Bank = 0.0;
     aiInitPosition.Heading = DEG_PER_RAD * carrier.deckHeading;
     aiInitPosition.OnGround = 1;
-    aiInitPosition.Airspeed = static_cast<DWORD>(static_cast<int32_t>(moduleState->ship->airspeedTrue));
+    // Truncated towards zero; NaN gives 0 and values beyond the int32 range
+    // the nearest end of it (truncate_to_int32).
+    aiInitPosition.Airspeed = static_cast<DWORD>(truncate_to_int32(moduleState->ship->airspeedTrue));
     lastSimConnectResult = SimConnect_AICreateSimulatedObject(simConnectHandle, carrier.Sim_Name_Helo.c_str(),
                                                               aiInitPosition, REQ_HELO_OBJECT);
     if (lastSimConnectResult == S_OK) heloObjectExists = 1;
@@ -178,7 +181,11 @@ static void handle_object_add_remove(const SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOV
 {
     if (message->uEventID == EVT_OBJECT_ADDED) {
         request_boat_list();
-    } else if (message->uEventID == EVT_OBJECT_REMOVED && message->dwData == carrierObjectId) {
+    } else if (message->uEventID == EVT_OBJECT_REMOVED) {
+        // The reply trims the boat list, so that a removed ship cannot be
+        // selected again and a live one of the same title can be found.
+        request_boat_list();
+        if (message->dwData != carrierObjectId) return;
         carrierFound = 0;
         update_validity();
         if (heloObjectExists) remove_helo_object();
@@ -209,7 +216,7 @@ uint32_t find_carrier_object()
 void select_carrier()
 {
     TiXmlDocument document("./Gauges/ZEB_Carrier.xml");
-    load_carrier_entry(document, static_cast<float>(tunedTacanFrequency));
+    load_carrier_entry(document, to_single_precision(tunedTacanFrequency));
     CarrierEntry& carrier = *moduleState->carrier;
 
     tacanMessage = "TACAN tuned on " + carrier.Name;

@@ -269,12 +269,26 @@ TEST_F(SimConnectServerTest, RequestPeriodsAndReplacement)
     server.set_time(11.0);
     EXPECT_EQ(sends(6), 1);
 
-    // An object that is gone is silent; requests naming it are still accepted.
+    // An object that is gone: its standing request is answered once with an
+    // unrecognised-id exception naming the request, then nothing more comes;
+    // a new request naming it is answered with the same exception.
     request(7, a, SIMCONNECT_PERIOD_SIM_FRAME);
+    const DWORD request7 = server.last_send_id();
     ASSERT_TRUE(server.remove_object(a));
-    EXPECT_EQ(sends(7), 0);
-    request(8, a, SIMCONNECT_PERIOD_SIM_FRAME);
     EXPECT_EQ(server.delivered_count(SIMCONNECT_RECV_ID_EXCEPTION), 0u);
+    server.frame();
+    ASSERT_EQ(server.delivered_count(SIMCONNECT_RECV_ID_EXCEPTION), 1u);
+    const Message& gone = received.back();
+    ASSERT_EQ(gone.id(), SIMCONNECT_RECV_ID_EXCEPTION);
+    EXPECT_EQ(gone.as<SIMCONNECT_RECV_EXCEPTION>().dwException, static_cast<DWORD>(SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID));
+    EXPECT_EQ(gone.as<SIMCONNECT_RECV_EXCEPTION>().dwSendID, request7);
+    received.clear();
+    EXPECT_EQ(sends(7), 0);
+    EXPECT_EQ(server.delivered_count(SIMCONNECT_RECV_ID_EXCEPTION), 1u);
+    request(8, a, SIMCONNECT_PERIOD_SIM_FRAME);
+    server.frame();
+    EXPECT_EQ(server.delivered_count(SIMCONNECT_RECV_ID_EXCEPTION), 2u);
+    EXPECT_EQ(sends(8), 0);
 }
 
 TEST_F(SimConnectServerTest, BoatListFiltersByTypeAndRadius)
