@@ -57,17 +57,17 @@ fuzz-build: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 
 fuzz: fuzz-build
-	@set -e; for src in fuzz/*_fuzz.cpp; do \
+	@status=0; for src in fuzz/*_fuzz.cpp; do \
 	  name=$$(basename $$src _fuzz.cpp); \
-	  work=$(FUZZ_BUILD)/corpus/$$name; found=$(FUZZ_BUILD)/findings/$$name; \
+	  work=$(CURDIR)/$(FUZZ_BUILD)/corpus/$$name; found=$(CURDIR)/$(FUZZ_BUILD)/findings/$$name; \
 	  mkdir -p $$work $$found; \
-	  [ -d fuzz/corpus/$$name ] && cp -n fuzz/corpus/$$name/* $$work/ 2>/dev/null || true; \
-	  echo "== $$name: $(FUZZ_SECONDS) s"; \
-	  ( cd $$found && ASAN_OPTIONS=detect_leaks=1 ../../$${name}_fuzz -max_total_time=$(FUZZ_SECONDS) \
-	      -print_final_stats=1 -timeout=10 -rss_limit_mb=1024 ../../corpus/$$name ) 2>&1 \
-	    | tee $(FUZZ_BUILD)/$$name.log | grep -E "^#[0-9]+ +(DONE|INITED)|stat::|ERROR|SUMMARY" || true; \
-	  if ls $$found | grep -q .; then echo "$$name: findings in $$found"; exit 1; fi; \
-	done
+	  if [ -d fuzz/corpus/$$name ]; then cp -n fuzz/corpus/$$name/* $$work/; fi; \
+	  echo "== $$name: $(FUZZ_SECONDS) s, log $(FUZZ_BUILD)/$$name.log"; \
+	  $(FUZZ_BUILD)/$${name}_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -timeout=10 \
+	    -rss_limit_mb=2048 -artifact_prefix=$$found/ $$work > $(FUZZ_BUILD)/$$name.log 2>&1 || status=1; \
+	  grep -E "^#[0-9]+ +DONE|stat::number_of_executed_units|SUMMARY" $(FUZZ_BUILD)/$$name.log; \
+	  if ls $$found | grep -q .; then echo "$$name: findings in $$found"; status=1; fi; \
+	done; exit $$status
 
 bench: build
 	$(BUILD)/carrier_benchmarks

@@ -44,7 +44,6 @@ constexpr Range BOAT_SPEED{0.0, 100.0, " kn"};
 constexpr Range VERTICAL_SPEED{-30000.0, 30000.0, " ft/min"};
 constexpr Range DISTANCE_NM{0.0, 10800.0, " nm"};     // half the earth's circumference
 constexpr Range YAW_RATE{-180.0, 180.0, " degrees/s"};
-constexpr Range FLAG{0.0, 1.0, ""};
 constexpr Range FAIL_COUNT{-1.0, 1e6, " calls"};
 
 std::string format_number(double value)
@@ -93,7 +92,7 @@ public:
     // A flag: 0 or 1.
     std::optional<bool> flag(const TiXmlElement* e, const char* attr) const
     {
-        const auto v = number(e, attr, FLAG);
+        const auto v = number(e, attr);
         if (v && *v != 0.0 && *v != 1.0)
             fail(e, std::string("attribute \"") + attr + "\" is a flag: 0 or 1, not " + e->Attribute(attr));
         if (!v) return std::nullopt;
@@ -441,7 +440,10 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
             // permission) are errors of this line, not of the program.
             std::error_code ec;
             const bool is_dir = std::filesystem::is_directory(root_path, ec);
-            if (ec) r.fail(e, "the simulator root " + root_path.string() + " cannot be reached: " + ec.message());
+            if (ec == std::errc::no_such_file_or_directory)
+                r.fail(e, "the simulator root " + root_path.string() + " does not exist");
+            if (ec && ec != std::errc::not_a_directory)
+                r.fail(e, "the simulator root " + root_path.string() + " cannot be reached: " + ec.message());
             if (!is_dir) r.fail(e, "the simulator root " + root_path.string() + " is not a directory");
             s.sim_root = std::filesystem::canonical(root_path, ec).string();
             if (ec) r.fail(e, "the simulator root " + root_path.string() + " cannot be resolved: " + ec.message());

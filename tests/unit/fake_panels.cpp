@@ -1,9 +1,21 @@
 #include "fake_panels.h"
 
+#include <stdexcept>
+
+#include "geo/numeric.h"
+
 FakePanels* FakePanels::current = nullptr;
 
 namespace {
-SINT32 element_noop(ELEMENT_HEADER*) { return 0; }
+void maybe_throw()
+{
+    if (FakePanels::current->throwOnCall) throw std::runtime_error("host service failed");
+}
+SINT32 element_noop(ELEMENT_HEADER*)
+{
+    maybe_throw();
+    return 0;
+}
 SINT32 element_word_noop(ELEMENT_HEADER*, UINT32) { return 0; }
 void window_toggle(UINT32 id) { FakePanels::current->windowToggles.push_back(id); }
 void key_event(UINT32 id, UINT32 value) { FakePanels::current->keyEvents.push_back({id, value}); }
@@ -21,18 +33,30 @@ void set_named(ID id, FLOAT64 value) { FakePanels::current->namedSets.emplace_ba
 bool execute(const char* code, FLOAT64* f, SINT32* i, const char** s)
 {
     FakePanels& fake = *FakePanels::current;
+    maybe_throw();
     fake.executed.emplace_back(code);
     auto it = fake.results.find(code);
     if (it == fake.results.end()) return false;
     if (f) *f = it->second;
-    if (i) *i = static_cast<SINT32>(it->second);
+    if (i) *i = truncate_to_int32(it->second);
     return true;
 }
-bool register_handler(GAUGE_KEY_EVENT_HANDLER, void*) { return true; }
+bool register_handler(GAUGE_KEY_EVENT_HANDLER handler, void* user_data)
+{
+    maybe_throw();
+    FakePanels::current->registeredHandlers.emplace_back(handler, user_data);
+    return true;
+}
+bool unregister_handler(GAUGE_KEY_EVENT_HANDLER handler, void* user_data)
+{
+    maybe_throw();
+    FakePanels::current->unregisteredHandlers.emplace_back(handler, user_data);
+    return true;
+}
 
 PANELS table = {element_noop, element_word_noop, element_noop, element_noop, element_word_noop,
                 element_noop, element_noop, window_toggle, key_event, lookup, register_name,
-                set_named, execute, register_handler, register_handler};
+                set_named, execute, register_handler, unregister_handler};
 }  // namespace
 
 FakePanels::FakePanels()

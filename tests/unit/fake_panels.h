@@ -21,6 +21,9 @@ struct FakePanels {
     std::vector<std::pair<int32_t, double>> namedSets;  // every set_named_variable_value
     std::map<int32_t, double> moduleVars;       // lookup_var answers
     std::vector<uint32_t> windowToggles;
+    std::vector<std::pair<GAUGE_KEY_EVENT_HANDLER, void*>> registeredHandlers;    // in order
+    std::vector<std::pair<GAUGE_KEY_EVENT_HANDLER, void*>> unregisteredHandlers;  // in order
+    bool throwOnCall = false;  // every service throws std::runtime_error (a misbehaving host)
 
     FakePanels();   // installs into ImportTable
     ~FakePanels();  // removes itself
