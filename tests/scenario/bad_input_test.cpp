@@ -119,3 +119,24 @@ TEST(BadInput, AShipThatWasRemovedIsNotSelectedAgainAndItsStandingRequestEndsInA
     EXPECT_EQ(gone, 1);
     EXPECT_EQ(run.host->named_variable("Carrier_Is_Found"), 1.0);
 }
+
+TEST(BadInput, EveryTimelineLineKeepsItsKindWorldObjectsIncluded)
+{
+    TempRoot root;
+    PathRun run(root.scenario(R"(<world>
+  <boat ref="b" title="Carrier Nimitz CVN-68" latitude="36.75" longitude="-75.80"/>
+</world>
+<run rate="10" end="1">
+  <event time="0.5"><boat action="remove" ref="b"/></event>
+</run>)"));
+    ASSERT_TRUE(run.result.ok) << run.error << run.result.error;
+    int objects = 0;
+    for (const auto& e : run.timeline().events()) {
+        const auto line = nlohmann::json::parse(host::Timeline::to_json_line(e));
+        EXPECT_EQ(line["kind"], e.kind);
+        if (e.kind != "object") continue;
+        ++objects;
+        EXPECT_EQ(line["object_kind"], "boat");
+    }
+    EXPECT_EQ(objects, 2);  // added, removed
+}

@@ -138,7 +138,7 @@ struct KeyExpectation {
     uint32_t id;
     uint32_t value;
 };
-struct SpecCase {
+struct ModuleExpressionCase {
     const char* code;
     std::vector<SimSetting> sim;
     std::vector<LocalSetting> locals;
@@ -151,7 +151,7 @@ struct SpecCase {
 constexpr uint32_t FREEZE = 0x10514;  // FREEZE_ATTITUDE_SET in this host's table
 
 // clang-format off
-const std::vector<SpecCase> SPEC_CASES = {
+const std::vector<ModuleExpressionCase> MODULE_EXPRESSIONS = {
     {"(A:BRAKE PARKING INDICATOR, bool)", {{"BRAKE PARKING INDICATOR", 1, "bool"}}, {}, 0, 1.0, {}, {}},
     {"(A:BRAKE PARKING INDICATOR, bool)", {}, {}, 0, 0.0, {}, {}},
     {"(A:ENGINE TYPE, enum)", {}, {}, 0, 1.0, {}, {}},
@@ -229,9 +229,9 @@ const std::vector<SpecCase> SPEC_CASES = {
 };
 // clang-format on
 
-TEST(Calculator, EverySpecificationExpression)
+TEST(Calculator, EveryExpressionTheModuleWrites)
 {
-    for (const SpecCase& c : SPEC_CASES) {
+    for (const ModuleExpressionCase& c : MODULE_EXPRESSIONS) {
         SCOPED_TRACE(c.code);
         Bench b;
         for (const SimSetting& s : c.sim) b.host.set(s.name, s.value, s.unit);
