@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fake_panels.h"
+#include "module_reset.h"
 #include "sim/dispatch.h"
 #include "state/module_state.h"
 
@@ -13,20 +14,8 @@ namespace {
 
 class BoatListTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        moduleState = get_or_create_module_state();
-        if (!moduleState->carrier) create_state_records(moduleState);
-        savedCarrier = *moduleState->carrier;
-        savedUser = *moduleState->userAircraft;
-        boatList.clear();
-    }
-    void TearDown() override
-    {
-        *moduleState->carrier = savedCarrier;
-        *moduleState->userAircraft = savedUser;
-        boatList.clear();
-    }
+    void SetUp() override { reset_module_values(); }
+    void TearDown() override { reset_module_values(); }
 
     // One boat-list reply: entry k of n, object id, title (unterminated when
     // `terminated` is false), position in radians.
@@ -58,8 +47,6 @@ protected:
         return out;
     }
 
-    CarrierEntry savedCarrier;
-    UserAircraftData savedUser{};
 };
 
 }  // namespace

@@ -98,19 +98,7 @@ TEST_F(XmlFileTest, ADirectoryInPlaceOfAFileCannotBeOpened)
 
 // The three readers with their file replaced by a directory: "cannot be
 // loaded", the two lines, result 1, records unchanged.
-class DirectoryAsFile : public ScratchRootTest {
-protected:
-    void SetUp() override
-    {
-        ScratchRootTest::SetUp();
-        reset_module_values();
-    }
-    void TearDown() override
-    {
-        reset_module_values();
-        ScratchRootTest::TearDown();
-    }
-};
+class DirectoryAsFile : public ScratchRootTest {};
 
 TEST_F(DirectoryAsFile, EveryReaderReportsItAsAFileThatCannotBeLoaded)
 {

@@ -34,7 +34,6 @@ const SoundLibrary recordingLibrary = {ordinal_28, ordinal_29, ordinal_30, ordin
 void ModuleFixture::SetUp()
 {
     ScratchRootTest::SetUp();
-    reset_module_values();
     host::HostOptions options;
     options.echo_stderr = false;
     bench = std::make_unique<host::Host>(options);
@@ -52,7 +51,6 @@ void ModuleFixture::TearDown()
 {
     bench.reset();
     soundRecord = nullptr;
-    reset_module_values();
     ScratchRootTest::TearDown();
 }
 

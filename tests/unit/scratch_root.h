@@ -1,7 +1,8 @@
 // A test fixture that runs each test in a scratch simulator root (a temporary
 // directory with Gauges/, made the working directory, since the module reads
-// its files by fixed relative paths) and collects the module's standard-error
-// lines.
+// its files by fixed relative paths) with every module-wide value at its start
+// value (module_reset.h), before and after, and collects the module's
+// standard-error lines.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "host/process_services.h"
+#include "module_reset.h"
 
 class ScratchRootTest : public ::testing::Test {
 protected:
@@ -26,9 +28,11 @@ protected:
         std::filesystem::current_path(root);
         hooks.error_line = [this](std::string_view line) { errorLines.emplace_back(line); };
         host::set_process_hooks(&hooks);
+        reset_module_values();
     }
     void TearDown() override
     {
+        reset_module_values();
         host::set_process_hooks(nullptr);
         std::filesystem::current_path(savedDir);
         std::filesystem::remove_all(root);
