@@ -134,7 +134,22 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
 
 }  // namespace
 
+int bench_main(int argc, char** argv);
+
+// Whatever escapes the bench's own code is reported, never an abort.
 int main(int argc, char** argv)
+{
+    try {
+        return bench_main(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "carrier-bench: internal error: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "carrier-bench: internal error\n");
+    }
+    return 1;
+}
+
+int bench_main(int argc, char** argv)
 {
     CLI::App app{"carrier-bench: runs the carrier operations module in an emulated host"};
     app.require_subcommand(0, 1);

@@ -105,7 +105,7 @@ def main():
         if run(["cmake", "-S", src, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], src):
             sys.exit("configure failed")
     targets = ["unit_tests", "scenario_tests", "carrier_ops", "carrier-bench"]
-    if run(env_prefix + ["cmake", "--build", build, "-j", "2", "--target"] + targets, src):
+    if run(env_prefix + ["cmake", "--build", build, "-j", "2", "--target"] + targets, src, timeout=None):
         sys.exit("the unmutated build fails")
     tests = [["./unit_tests"], ["./scenario_tests"]]
     if any(run(t, build) for t in tests):
@@ -124,7 +124,8 @@ def main():
         open(file, "w").write(original.replace(find, replace))
         started = time.time()
         try:
-            failed = run(env_prefix + ["cmake", "--build", build, "-j", "2", "--target"] + targets, src) != 0
+            failed = run(env_prefix + ["cmake", "--build", build, "-j", "2", "--target"] + targets, src,
+                         timeout=1800) != 0
             how = "build"
             if not failed:
                 for t in tests:
