@@ -6,8 +6,8 @@
 // key-event handler, the SimConnect dispatch procedure) is handed over
 // wrapped: `guarded_entry<f>` is a function of the same signature that calls
 // `f`, catches anything that leaves it, reports one standard-error line
-// "exception caught in <entry>" and returns 0 (or nothing). The work that was
-// under way is abandoned where the exception arose; the module goes on.
+// "exception caught in a module entry point" and returns 0 (or nothing). The
+// work under way is abandoned where the exception arose; the module goes on.
 #pragma once
 
 #include <type_traits>
