@@ -66,16 +66,15 @@ TEST_F(BoatListTest, ShorterRepliesRemoveEverySurplusEntryEvenAfterAGap)
     EXPECT_EQ(entries(), (std::vector<int32_t>{1}));
     EXPECT_EQ(moduleState->boatCount, 2);
 
-    // Entry 0 of a non-zero count (or entry k of count 0) is still a record:
-    // only 0 of 0 carries none.
-    reply(0, 1, 40, "Boat Zero");
-    EXPECT_EQ(entries(), (std::vector<int32_t>{0, 1}));
-    EXPECT_EQ(boatList[0].objectId, 40u);
-
     // No boats at all: one message with entry 0 of 0 empties the list.
     reply(0, 0, 0, "");
     EXPECT_TRUE(entries().empty());
     EXPECT_EQ(moduleState->boatCount, 0);
+
+    // Entry 0 of a non-zero count is still a record: only 0 of 0 carries none.
+    reply(0, 1, 40, "Boat Zero");
+    EXPECT_EQ(entries(), (std::vector<int32_t>{0}));
+    EXPECT_EQ(boatList[0].objectId, 40u);
 }
 
 TEST_F(BoatListTest, TheNearestBoatWithExactlyTheTitleIsFoundAndTiesKeepTheLowerEntry)
