@@ -166,6 +166,14 @@ TEST_F(ModuleBehaviour, SoundsAreLoadedOnSelectionOnlyWhenTheCarrierHasALanguage
         EXPECT_EQ(sound.count(29), c.groups) << c.language << " " << c.mhz;
         EXPECT_EQ(sound.count(30), 9 * c.groups) << c.language << " " << c.mhz;
     }
+    // A carrier without a language does not even read the lists: the texts
+    // of the last loaded list stay.
+    gauges_file("ZEB_Carrier.xml", carrier_list("none"));
+    moduleState->sounds->Wire1_msg = "kept";
+    tune(112.70);
+    tune(115.00);
+    EXPECT_EQ(moduleState->sounds->Wire1_msg, "kept");
+
     // A ship that is not among the boats loads nothing.
     gauges_file("ZEB_Carrier.xml", carrier_list("English"));
     sound.calls.clear();
@@ -523,4 +531,49 @@ TEST(TacanNavigationGauge, TheParameterStringChoosesTheReceiverAndANewFrequencyR
     for (SINT32 service : {0, 1, 3, 7, 14, 15}) header.gauge_callback(&header, service, 0);
     EXPECT_EQ(panels.executed.size(), executed);
     reset_module_values();
+}
+
+TEST_F(ModuleBehaviour, AFixedSiteShowsItsTuningMessageOnTheFirstFrameAndItsFlolsGoesOnlyWhenRemoved)
+{
+    std::string list = carrier_list("none");
+    list.replace(list.find("FLOLS_Name=\"none\""), 17, "FLOLS_Name=\"Lens\"");
+    gauges_file("ZEB_Carrier.xml", list);
+    bench->world().add_known_title("Lens");
+    tunedTacanFrequency = 115.00;
+    handle_command_event(CMD_TUNE, 0, nullptr);
+    EXPECT_EQ(carrierFound, 1);
+    EXPECT_EQ(flolsObjectExists, 1);
+    const auto created = calls("SimConnect_AICreateSimulatedObject");
+    ASSERT_EQ(created.size(), 1u);
+    EXPECT_EQ(created[0]["args"]["title"], "Lens");
+    EXPECT_EQ(created[0]["args"]["request"], 0);
+
+    mark();
+    UserAircraftData user{};
+    user.planeLatitude = 36.8 * M_PI / 180;
+    user.planeLongitude = -76.05 * M_PI / 180;
+    user.planeAltitude = 0.2;
+    user_frame(user);
+    ASSERT_EQ(texts().size(), 1u);
+    EXPECT_EQ(texts()[0]["text"], "TACAN tuned on Field -Lock on-");
+
+    // The simulator refuses the removal: the object stays and the removal is
+    // tried again at the next tuning.
+    bench->simconnect().frame();  // the assigned object id
+    ASSERT_NE(flolsObjectId, 0u);
+    const uint32_t lens = flolsObjectId;
+    bench->simconnect().fail_call("SimConnect_AIRemoveObject", 1);
+    tunedTacanFrequency = 100.0;
+    mark();
+    handle_command_event(CMD_TUNE, 0, nullptr);
+    ASSERT_EQ(calls("SimConnect_AIRemoveObject").size(), 1u);
+    EXPECT_EQ(calls("SimConnect_AIRemoveObject")[0]["args"]["object"], lens);
+    EXPECT_EQ(calls("SimConnect_AIRemoveObject")[0]["args"]["request"], 0);
+    EXPECT_EQ(flolsObjectExists, 1);
+    mark();
+    handle_command_event(CMD_TUNE, 0, nullptr);
+    EXPECT_EQ(calls("SimConnect_AIRemoveObject").size(), 1u);
+    mark();
+    handle_command_event(CMD_TUNE, 0, nullptr);
+    EXPECT_TRUE(calls("SimConnect_AIRemoveObject").empty());
 }
