@@ -8,7 +8,7 @@ checkout to a scratch folder, builds it once, then for each mutation applies
 it, rebuilds, runs the unit and scenario tests and restores the file. A
 mutation is caught when a test fails (or the build does). Usage:
 
-    tests/mutation/run_mutations.py [--keep DIR] [--only SUBSTRING]
+    tests/mutation/run_mutations.py [--keep DIR] [--only SUBSTRING ...]
 
 Prints one line per mutation and the catch rate. Takes a few minutes per
 ten mutations on a loaded machine.
@@ -93,12 +93,15 @@ def run(cmd, cwd, timeout=900):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--keep", help="scratch folder to reuse (kept afterwards)")
-    parser.add_argument("--only", default="", help="run the mutations whose file or text contains this")
+    parser.add_argument("--only", action="append", default=[],
+                        help="run only the mutations whose file, text or description contains this (repeatable)")
     args = parser.parse_args()
     scratch = args.keep or tempfile.mkdtemp(prefix="carrier-mutations-")
     src = os.path.join(scratch, "src")
     if not os.path.isdir(src):
         shutil.copytree(SOURCE, src, ignore=shutil.ignore_patterns("build*", "runs", ".git"))
+    else:  # a kept folder: take the current tests
+        shutil.copytree(os.path.join(SOURCE, "tests"), os.path.join(src, "tests"), dirs_exist_ok=True)
     build = os.path.join(src, "build")
     env_prefix = ["nice", "-n", "19"]
     if not os.path.isdir(build):
@@ -113,7 +116,7 @@ def main():
 
     caught = total = 0
     for path, find, replace, what in MUTATIONS:
-        if args.only and args.only not in path and args.only not in find:
+        if args.only and not any(o in path or o in find or o in what for o in args.only):
             continue
         file = os.path.join(src, path)
         original = open(file).read()

@@ -16,7 +16,12 @@ SINT32 element_noop(ELEMENT_HEADER*)
     maybe_throw();
     return 0;
 }
-SINT32 element_word_noop(ELEMENT_HEADER*, UINT32) { return 0; }
+SINT32 element_word_noop(ELEMENT_HEADER* element, UINT32 word)
+{
+    maybe_throw();
+    FakePanels::current->elementWords.emplace_back(element, word);
+    return 0;
+}
 void window_toggle(UINT32 id) { FakePanels::current->windowToggles.push_back(id); }
 void key_event(UINT32 id, UINT32 value) { FakePanels::current->keyEvents.push_back({id, value}); }
 void lookup(MODULE_VAR* var) { var->value = FakePanels::current->moduleVars[var->id]; }

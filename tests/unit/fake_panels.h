@@ -23,6 +23,7 @@ struct FakePanels {
     std::vector<uint32_t> windowToggles;
     std::vector<std::pair<GAUGE_KEY_EVENT_HANDLER, void*>> registeredHandlers;    // in order
     std::vector<std::pair<GAUGE_KEY_EVENT_HANDLER, void*>> unregisteredHandlers;  // in order
+    std::vector<std::pair<ELEMENT_HEADER*, uint32_t>> elementWords;  // install and generate calls
     bool throwOnCall = false;  // every service throws std::runtime_error (a misbehaving host)
 
     FakePanels();   // installs into ImportTable

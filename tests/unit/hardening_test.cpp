@@ -153,6 +153,20 @@ TEST_F(DirectoryAsFile, NoExceptionLeavesAGaugeCallbackOrAGeneratedRoutine)
     EXPECT_EQ(errorLines[0], "exception caught in a module entry point");
 }
 
+TEST_F(DirectoryAsFile, TheGeneratedRoutinesHandTheirWordAndTheRootElementOn)
+{
+    FakePanels panels;
+    for (GAUGEHDR* const* g = Linkage.gauge_header_ptrs; *g; ++g) {
+        panels.elementWords.clear();
+        (*g)->install_routine(0x1234);
+        (*g)->generate_routine(0x5678);
+        ASSERT_EQ(panels.elementWords.size(), 2u) << (*g)->gauge_name;
+        EXPECT_EQ(panels.elementWords[0].first, (*g)->elements_list[0]);
+        EXPECT_EQ(panels.elementWords[0].second, 0x1234u);
+        EXPECT_EQ(panels.elementWords[1].second, 0x5678u);
+    }
+}
+
 class ModuleStartTest : public ModuleFixture {
 protected:
     bool opens_connection() const override { return false; }
