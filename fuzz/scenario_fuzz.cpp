@@ -11,6 +11,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::filesystem::path& root = fuzz::scratch_root();
+    // The simulator roots the seeds name, so that inputs get past <simulator>.
+    static const bool roots = [&] {
+        std::error_code ec;
+        for (const char* name : {"simroot", "data", "root"}) std::filesystem::create_directory(root / name, ec);
+        return true;
+    }();
+    (void)roots;
     fuzz::write_file("scenario.xml", data, size);
     const std::string path = (root / "scenario.xml").string();
     std::string error;
