@@ -1,9 +1,15 @@
 // carrier-bench: runs a scenario against the carrier operations module in the
 // emulated host and writes the timeline.
 //
-//   carrier-bench                         the bundled default scenario, into runs/latest
+//   carrier-bench                         the bundled default scenario, into the checkout's runs/latest
 //   carrier-bench run SCENARIO --out DIR  a scenario, timeline into DIR/timeline.jsonl
-//   carrier-bench check SCENARIO          validates a scenario without running it
+//   carrier-bench check SCENARIO          validates a scenario (and lints its root) without running it
+//   carrier-bench lint [SIMROOT]          lints a simulator root's configuration files
+//   carrier-bench vars                    lists the variables, units and key events the bench knows
+//
+// Exit status: 0 success; 1 a run whose actions failed (timeline and summary
+// are still written), or lint findings that fail; 2 nothing could be done (a
+// bad scenario, a refused check, a module that does not load).
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -12,7 +18,10 @@
 #include <iostream>
 #include <map>
 
+#include "host/config_lint.h"
 #include "host/scenario.h"
+#include "host/scenario_check.h"
+#include "host/vars_listing.h"
 
 namespace fs = std::filesystem;
 
@@ -32,6 +41,54 @@ std::string default_module_path()
 }
 
 std::string default_scenario_path() { return std::string(CARRIER_SOURCE_DIR) + "/scenarios/default.xml"; }
+std::string default_run_dir() { return std::string(CARRIER_SOURCE_DIR) + "/runs/latest"; }
+std::string default_sim_root() { return std::string(CARRIER_SOURCE_DIR) + "/scenarios/simroot"; }
+
+// Prints the linter's findings; true when they pass.
+bool print_lint(const host::LintReport& report, bool strict, const std::string& root)
+{
+    for (const host::LintFinding& f : report.findings) std::printf("%s\n", host::format_finding(f, strict).c_str());
+    std::printf("%s: %zu error(s), %zu warning(s)%s\n", root.c_str(), report.errors(), report.warnings(),
+                strict && report.warnings() ? " (warnings count as errors with --strict)" : "");
+    return report.passes(strict);
+}
+
+int lint(const std::string& root, bool strict)
+{
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        std::fprintf(stderr, "carrier-bench: %s is not a directory\n", root.c_str());
+        return 2;
+    }
+    return print_lint(host::lint_configuration(root), strict, root) ? 0 : 1;
+}
+
+int check(const std::string& path, const std::string& module_path, bool strict)
+{
+    std::string error;
+    auto scenario = host::load_scenario(path, &error);
+    if (!scenario) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    const bool config_ok = print_lint(host::lint_configuration(scenario->sim_root), strict, scenario->sim_root);
+    const std::vector<std::string> gauges = host::module_gauge_names(module_path, &error);
+    if (gauges.empty()) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    std::vector<std::string> sites;
+    for (const host::FixedSite& site : host::read_fixed_sites(scenario->sim_root)) sites.push_back(site.name);
+    const auto problems = host::check_scenario(*scenario, gauges, sites);
+    for (const host::ScenarioProblem& p : problems)
+        std::fprintf(stderr, "carrier-bench: %s:%d: %s\n", path.c_str(), p.line, p.message.c_str());
+    if (!problems.empty() || !config_ok) {
+        std::printf("%s: refused\n", path.c_str());
+        return 2;
+    }
+    std::printf("%s: ok\n", path.c_str());
+    return 0;
+}
 
 // A short readable account of the run.
 void print_summary(const host::Scenario& scenario, host::Host& host, const std::string& timeline_path)
@@ -124,11 +181,17 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
     }
-    if (!result.ok) {
+    if (!result.completed) {
         std::fprintf(stderr, "carrier-bench: %s\n", result.error.c_str());
-        return 1;
+        return 2;
     }
     print_summary(*scenario, host, timeline_path);
+    if (!result.failures.empty()) {
+        std::printf("Failed actions: %zu (\"action_failed\" on the timeline)\n", result.failures.size());
+        for (const std::string& f : result.failures) std::printf("  %s\n", f.c_str());
+        for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
+        return 1;
+    }
     return 0;
 }
 
@@ -152,20 +215,31 @@ int main(int argc, char** argv)
     run_cmd->add_flag("--record-frames", record_frames, "record every per-frame SimConnect message on the timeline");
 
     std::string check_path;
-    CLI::App* check_cmd = app.add_subcommand("check", "validate a scenario file without running it");
+    bool strict = false;
+    CLI::App* check_cmd = app.add_subcommand(
+        "check", "validate a scenario without running it: the file, its gauges, events and boats, and a lint of its root");
     check_cmd->add_option("scenario", check_path, "scenario file")->required();
+    check_cmd->add_flag("--strict", strict, "refuse the scenario when the lint of its root gives warnings");
+
+    std::string lint_root = default_sim_root();
+    CLI::App* lint_cmd = app.add_subcommand("lint", "check a simulator root's ZEB_Parameters.xml and ZEB_Carrier.xml");
+    lint_cmd->add_option("simroot", lint_root, "the simulator root (holds Gauges/)")->capture_default_str();
+    lint_cmd->add_flag("--strict", strict, "count warnings as errors (exit status 1)");
+
+    bool markdown = false;
+    CLI::App* vars_cmd = app.add_subcommand("vars", "list the simulator variables, units and key events the bench knows");
+    vars_cmd->add_flag("--markdown", markdown, "as Markdown (the text of docs/variables.md)");
 
     CLI11_PARSE(app, argc, argv);
 
-    if (*check_cmd) {
-        std::string error;
-        if (!host::load_scenario(check_path, &error)) {
-            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
-            return 2;
-        }
-        std::printf("%s: ok\n", check_path.c_str());
+    if (*check_cmd) return check(check_path, module_path, strict);
+    if (*lint_cmd) return lint(lint_root, strict);
+    if (*vars_cmd) {
+        std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
     if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, record_frames);
-    return run(default_scenario_path(), out_dir, module_path, quiet, record_frames);
+    std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
+                default_run_dir().c_str());
+    return run(default_scenario_path(), default_run_dir(), module_path, quiet, record_frames);
 }
