@@ -19,6 +19,7 @@
 #include <map>
 
 #include "host/config_lint.h"
+#include "host/run_summary.h"
 #include "host/scenario.h"
 #include "host/scenario_check.h"
 #include "host/vars_listing.h"
@@ -90,65 +91,6 @@ int check(const std::string& path, const std::string& module_path, bool strict)
     return 0;
 }
 
-// A short readable account of the run.
-void print_summary(const host::Scenario& scenario, host::Host& host, const std::string& timeline_path)
-{
-    const host::Timeline& timeline = host.timeline();
-    std::map<std::string, size_t> counts;
-    for (const auto& e : timeline.events()) ++counts[e.kind];
-
-    std::printf("\nScenario \"%s\": %.1f s at %.0f frames/s, %lld frames\n", scenario.name.c_str(), scenario.end_time,
-                scenario.frame_rate, static_cast<long long>(host.frame()));
-    std::printf("Timeline: %zu events -> %s\n", timeline.events().size(), timeline_path.c_str());
-    for (const auto& [kind, n] : counts) std::printf("  %-16s %zu\n", kind.c_str(), n);
-
-    const auto texts = timeline.of_kind("text");
-    if (!texts.empty()) {
-        std::printf("Screen texts:\n");
-        for (const auto* e : texts)
-            std::printf("  t=%7.2f  %-6s %4.1fs  \"%s\"\n", e->t, e->data.value("color", "").c_str(),
-                        e->data.value("seconds", 0.0), e->data.value("text", "").c_str());
-    }
-    const auto errors = timeline.of_kind("stderr");
-    if (!errors.empty()) {
-        std::printf("Module's standard error:\n");
-        for (const auto* e : errors) std::printf("  t=%7.2f  %s\n", e->t, e->data.value("line", "").c_str());
-    }
-    const auto keys = timeline.of_kind("key");
-    size_t module_keys = 0;
-    for (const auto* e : keys) module_keys += e->data.value("source", "") != "scenario";
-    std::printf("Key events: %zu (%zu raised by the module or its expressions)\n", keys.size(), module_keys);
-
-    // The approach picture as the panel saw it, sampled through the run.
-    const char* const columns[] = {"TCN Valid", "TCN Slant Range", "TCN CDI", "TCN_TOFROM", "ILS Slant Range",
-                                   "GS Error", "LOC Error", "ILS_GS_VALID", "ILS_LOC_VALID"};
-    const auto published = timeline.of_kind("named");
-    if (!published.empty()) {
-        std::printf("Approach picture (named variables):\n   t (s)  TCN  range nm  CDI deg  T/F   ILS nm  GS err  LOC err  GS LOC\n");
-        const double step = scenario.end_time > 100 ? 20.0 : std::max(1.0, std::ceil(scenario.end_time / 10.0));
-        std::map<std::string, double> now;
-        size_t i = 0;
-        for (double sample = step; sample <= scenario.end_time + 1e-9; sample += step) {
-            for (; i < published.size() && published[i]->t <= sample + 1e-9; ++i)
-                now[published[i]->data.value("name", "")] = published[i]->data.value("value", 0.0);
-            auto v = [&](const char* name) { return now.count(name) ? now[name] : 0.0; };
-            std::printf("  %6.1f  %3.0f  %8.2f  %7.2f  %3.0f  %7.2f  %6.2f  %7.2f  %2.0f  %2.0f\n", sample,
-                        v(columns[0]), v(columns[1]), v(columns[2]), v(columns[3]), v(columns[4]), v(columns[5]),
-                        v(columns[6]), v(columns[7]), v(columns[8]));
-        }
-    }
-
-    // Last value of every named variable the module published.
-    std::map<std::string, double> named;
-    for (const auto* e : timeline.of_kind("named")) named[e->data.value("name", "")] = e->data.value("value", 0.0);
-    if (!named.empty()) {
-        std::printf("Named variables at the end:\n");
-        for (const auto& [name, value] : named) std::printf("  %-20s %.6g\n", name.c_str(), value);
-    }
-    if (host.calculator_failures() > 0)
-        std::printf("Calculator failures: %zu (see \"calc_error\" events)\n", host.calculator_failures());
-}
-
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
         bool record_frames)
 {
@@ -185,14 +127,28 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: %s\n", result.error.c_str());
         return 2;
     }
-    print_summary(*scenario, host, timeline_path);
-    if (!result.failures.empty()) {
-        std::printf("Failed actions: %zu (\"action_failed\" on the timeline)\n", result.failures.size());
-        for (const std::string& f : result.failures) std::printf("  %s\n", f.c_str());
-        for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
-        return 1;
+    host::SummaryInput input;
+    input.scenario_name = scenario->name;
+    input.end_time = scenario->end_time;
+    input.frame_rate = scenario->frame_rate;
+    input.frames = host.frame();
+    input.timeline_path = timeline_path;
+    input.timeline = &host.timeline();
+    for (const host::ScenarioEvent& e : scenario->events)
+        if (!e.fired) input.never_fired.push_back(&e);
+    input.failures = result.failures;
+    input.calculator_failures = host.calculator_failures();
+    const std::string summary = host::format_summary(input);
+    std::fputs(summary.c_str(), stdout);
+    const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
+    FILE* file = std::fopen(summary_path.c_str(), "w");
+    if (!file || std::fputs(summary.c_str() + 1, file) < 0 || std::fclose(file) != 0) {
+        std::fprintf(stderr, "carrier-bench: cannot write %s\n", summary_path.c_str());
+        return 2;
     }
-    return 0;
+    std::printf("Summary -> %s\n", summary_path.c_str());
+    for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
+    return result.failures.empty() ? 0 : 1;
 }
 
 }  // namespace

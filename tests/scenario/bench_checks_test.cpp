@@ -203,3 +203,22 @@ TEST(BenchRun, RelativeToAFixedSite)
 }
 
 }  // namespace
+
+namespace {
+
+// The walk-through's scenario passes the check and flies the approach it
+// describes: locked on through NAV2, on the slope and the line until close in.
+TEST(BenchRun, TheFirstScenarioOfTheDocs)
+{
+    const auto problems = problems_of(scenario_test::source_path("scenarios/first.xml"));
+    EXPECT_TRUE(problems.empty()) << problems[0].message;
+    scenario_test::ScenarioRun run("scenarios/first.xml");
+    ASSERT_TRUE(run.result.ok) << run.error << run.result.error;
+    EXPECT_GE(scenario_test::find_event(run.timeline(), "text", "text", "TACAN tuned on CV-63 Kitty Hawk -Lock on-"), 0);
+    EXPECT_EQ(run.host->named_variable("TCN Valid"), 1.0);
+    EXPECT_NEAR(run.host->named_variable("ILS Slant Range"), 0.55, 0.05);
+    EXPECT_LT(std::fabs(run.host->named_variable("GS Error")), 0.5);
+    EXPECT_LT(std::fabs(run.host->named_variable("LOC Error")), 2.0);
+}
+
+}  // namespace
