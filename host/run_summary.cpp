@@ -67,7 +67,8 @@ std::string key_text(const nlohmann::json& data)
 {
     const std::string id_text = field(data, "id");
     const uint32_t id = static_cast<uint32_t>(std::strtoul(id_text.c_str(), nullptr, 16));
-    const uint32_t value = static_cast<uint32_t>(number_field(data, "value"));
+    const double raw = number_field(data, "value");
+    const uint32_t value = raw >= 0.0 && raw <= 4294967295.0 ? static_cast<uint32_t>(raw) : 0;
     const std::string source = field(data, "source");
     const std::string name = field(data, "name");
     std::string out = "key " + (name.empty() ? id_text : name + " (" + id_text + ")") + " value " + std::to_string(value);
