@@ -106,7 +106,9 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: cannot create %s: %s\n", out_dir.c_str(), ec.message().c_str());
         return 2;
     }
+    // Both paths are made absolute now: the run enters the simulator root.
     const std::string timeline_path = (fs::absolute(out_dir) / "timeline.jsonl").string();
+    const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
@@ -140,7 +142,6 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     input.calculator_failures = host.calculator_failures();
     const std::string summary = host::format_summary(input);
     std::fputs(summary.c_str(), stdout);
-    const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
     FILE* file = std::fopen(summary_path.c_str(), "w");
     if (!file || std::fputs(summary.c_str() + 1, file) < 0 || std::fclose(file) != 0) {
         std::fprintf(stderr, "carrier-bench: cannot write %s\n", summary_path.c_str());

@@ -176,6 +176,18 @@ TEST(BenchRun, AFailedActionKeepsTheRunAndItsSummary)
     }
     EXPECT_TRUE(has_failure);
     EXPECT_TRUE(has_stop);
+    std::ifstream summary(out + "/summary.txt");
+    std::stringstream summary_text;
+    summary_text << summary.rdbuf();
+    EXPECT_NE(summary_text.str().find("action failed (line 9): remove boat Carrier Kitty Hawk CV-63"), std::string::npos)
+        << summary_text.str();
+
+    // A relative run directory is taken from where the bench was started,
+    // although the run enters the simulator root.
+    EXPECT_EQ(bench("run --quiet " + path + " --out " + std::filesystem::relative(out + "2").string(), &output), 1)
+        << output;
+    EXPECT_TRUE(std::filesystem::exists(out + "2/summary.txt"));
+    EXPECT_TRUE(std::filesystem::exists(out + "2/timeline.jsonl"));
     EXPECT_NE(last.find("\"t\":4.0"), std::string::npos) << last;
 }
 
