@@ -9,7 +9,7 @@ PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-de
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build asan demo test bench clean
+.PHONY: all deps build asan demo test bench bench-callgrind clean
 
 all: build
 
@@ -43,8 +43,14 @@ test: build asan
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
 
+# The per-frame pass against its floor, then whole runs (a few seconds).
 bench: build
 	$(BUILD)/carrier_benchmarks
+	$(BUILD)/carrier_whole_run $(BUILD)/carrier-bench benchmarks/scenarios
+
+# Instructions per frame of the frame loop and the module's share (callgrind, a minute or two).
+bench-callgrind: build
+	benchmarks/callgrind_per_frame.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) runs

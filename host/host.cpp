@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -81,16 +82,20 @@ struct PanelTrampolines {
             h.timeline_.add("host_error", {{"what", "register_named_variable without a name"}});
             return -1;
         }
+        auto cached = h.named_by_pointer_.find(name);
+        if (cached != h.named_by_pointer_.end() && std::strcmp(h.named_names_[cached->second].c_str(), name) == 0)
+            return cached->second;
         const std::string_view key(name);
-        auto it = h.named_index_.find(key);
-        if (it != h.named_index_.end()) return it->second;
-        const int id = static_cast<int>(h.named_names_.size());
-        h.named_names_.emplace_back(key);
-        h.named_values_.push_back(0.0);
-        h.named_set_.push_back(false);
-        h.named_recorded_.push_back(0.0);
-        h.named_recorded_at_.push_back(-HUGE_VAL);
-        h.named_index_.emplace(std::string(key), id);
+        int id;
+        if (auto it = h.named_index_.find(key); it != h.named_index_.end()) {
+            id = it->second;
+        } else {
+            id = h.add_named(key);
+        }
+        if (cached != h.named_by_pointer_.end())
+            cached->second = id;
+        else if (h.named_by_pointer_.size() < Host::MAX_NAME_POINTERS)
+            h.named_by_pointer_.emplace(name, id);
         return id;
     }
 
@@ -382,9 +387,24 @@ void Host::panel_variable_stored(int slot, double value)
     timeline_.event("lvar").str("name", panel_variables_.name(slot)).num("value", value);
 }
 
+int Host::add_named(std::string_view name)
+{
+    const int id = static_cast<int>(named_names_.size());
+    named_names_.emplace_back(name);
+    std::string quoted;
+    append_json_string(quoted, name);
+    named_json_.push_back(std::move(quoted));
+    named_values_.push_back(0.0);
+    named_set_.push_back(false);
+    named_recorded_.push_back(0.0);
+    named_recorded_at_.push_back(-HUGE_VAL);
+    named_index_.emplace(std::string(name), id);
+    return id;
+}
+
 void Host::record_named(int id, double value)
 {
-    timeline_.event("named").str("name", named_names_[id]).num("value", value);
+    timeline_.event("named").raw("name", named_json_[id]).num("value", value);
     named_recorded_[id] = value;
     named_recorded_at_[id] = timeline_.time();
 }

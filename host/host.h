@@ -26,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/calculator.h"
@@ -159,14 +160,20 @@ private:
     };
     std::vector<KeyHandler> key_handlers_;
 
+    int add_named(std::string_view name);
     void record_named(int id, double value);
 
     std::vector<std::string> named_names_;
+    std::vector<std::string> named_json_;     // each name as a JSON string, for the timeline
     std::vector<double> named_values_;
     std::vector<bool> named_set_;
     std::vector<double> named_recorded_;     // the value on the timeline (interval, deadband)
     std::vector<double> named_recorded_at_;  // when it was recorded, seconds; -inf: never
     std::map<std::string, int, std::less<>> named_index_;
+    // The module registers its names every frame, with the same pointers:
+    // pointer -> id, checked against the name before use.
+    static constexpr size_t MAX_NAME_POINTERS = 1024;
+    std::unordered_map<const char*, int> named_by_pointer_;
 
     std::map<std::string, size_t> calculator_error_counts_;
     size_t calculator_failures_ = 0;

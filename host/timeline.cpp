@@ -89,11 +89,10 @@ void append_json_number(std::string& out, double value)
         out += "null";
         return;
     }
-    char buffer[32];
-    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
-    const size_t n = static_cast<size_t>(r.ptr - buffer);
-    out.append(buffer, n);
-    if (!std::memchr(buffer, '.', n) && !std::memchr(buffer, 'e', n)) out += ".0";
+    // nlohmann's shortest round-trip form (Grisu2), as its dump() writes numbers.
+    char buffer[64];
+    const char* end = nlohmann::detail::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, static_cast<size_t>(end - buffer));
 }
 
 void append_json_integer(std::string& out, int64_t value)
@@ -156,20 +155,28 @@ int Timeline::slot_of(std::string_view kind)
     if (last_slot_ >= 0 && kinds_[last_slot_].name == kind) return last_slot_;
     for (size_t i = 0; i < kinds_.size(); ++i)
         if (kinds_[i].name == kind) return last_slot_ = static_cast<int>(i);
-    kinds_.push_back(KindEntry{std::string(kind), 0, nullptr});
+    std::string quoted;
+    append_json_string(quoted, kind);
+    kinds_.push_back(KindEntry{std::string(kind), std::move(quoted), 0, nullptr});
     return last_slot_ = static_cast<int>(kinds_.size()) - 1;
 }
 
 Timeline::Line Timeline::event(std::string_view kind)
 {
     const int slot = slot_of(kind);
+    if (prefix_t_ != t_ || prefix_frame_ != frame_ || prefix_.empty()) {
+        // Every line of one clock reading starts alike.
+        prefix_.assign("{\"t\":");
+        append_json_number(prefix_, t_);
+        prefix_ += ",\"frame\":";
+        append_json_integer(prefix_, frame_);
+        prefix_ += ",\"kind\":";
+        prefix_t_ = t_;
+        prefix_frame_ = frame_;
+    }
     const size_t start = buffer_.size();
-    buffer_ += "{\"t\":";
-    append_json_number(buffer_, t_);
-    buffer_ += ",\"frame\":";
-    append_json_integer(buffer_, frame_);
-    buffer_ += ",\"kind\":";
-    append_json_string(buffer_, kind);
+    buffer_ += prefix_;
+    buffer_ += kinds_[slot].quoted;
     return Line(*this, start, slot);
 }
 
@@ -196,7 +203,7 @@ void Timeline::add(std::string_view kind, const nlohmann::json& data)
 
 Timeline::Line& Timeline::Line::json(std::string_view key, const nlohmann::json& value)
 {
-    this->key(key);
+    escaped_key(key);
     switch (value.type()) {
     case nlohmann::json::value_t::string: append_json_string(out(), value.get_ref<const std::string&>()); break;
     case nlohmann::json::value_t::number_float: append_json_number(out(), value.get<double>()); break;

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -138,6 +139,13 @@ public:
             out() += value ? "true" : "false";
             return *this;
         }
+        // A value already in JSON form.
+        Line& raw(std::string_view key, std::string_view json_text)
+        {
+            this->key(key);
+            out() += json_text;
+            return *this;
+        }
         Line& null(std::string_view key)
         {
             this->key(key);
@@ -168,7 +176,34 @@ public:
         friend class Timeline;
         Line(Timeline& timeline, size_t start, int slot) : timeline_(timeline), start_(start), slot_(slot) {}
         std::string& out() { return timeline_.buffer_; }
+        // Keys of the fast calls are names from code: written as they are
+        // (plain ASCII, nothing to escape). Line::json escapes its keys.
         void key(std::string_view key)
+        {
+            std::string& o = out();
+            const bool comma = !first_;
+            first_ = false;
+            if (depth_ > 0 && closers_[depth_ - 1] == ']') {
+                if (comma) o += ',';
+                return;
+            }
+            char text[64];
+            if (key.size() + 4 > sizeof text) {
+                if (comma) o += ',';
+                append_json_string(o, key);
+                o += ':';
+                return;
+            }
+            size_t n = 0;
+            if (comma) text[n++] = ',';
+            text[n++] = '"';
+            std::memcpy(text + n, key.data(), key.size());
+            n += key.size();
+            text[n++] = '"';
+            text[n++] = ':';
+            o.append(text, n);
+        }
+        void escaped_key(std::string_view key)
         {
             std::string& o = out();
             if (!first_) o += ',';
@@ -196,6 +231,7 @@ public:
 private:
     struct KindEntry {
         std::string name;
+        std::string quoted;  // the name as a JSON string
         uint64_t count = 0;
         std::function<void(const TimelineEvent&)> watcher;
     };
@@ -208,6 +244,9 @@ private:
 
     double t_ = 0.0;
     int64_t frame_ = 0;
+    std::string prefix_;  // the start of a line at (prefix_t_, prefix_frame_), up to the kind
+    double prefix_t_ = 0.0;
+    int64_t prefix_frame_ = 0;
 
     std::vector<KindEntry> kinds_;
     int last_slot_ = -1;  // the kind looked up last (runs of one kind are common)
