@@ -279,10 +279,7 @@ void Host::stop()
         if (gauge.header.kill_routine) gauge.header.kill_routine();
         run_gauge_service(gauge, PANEL_SERVICE_POST_KILL);
     }
-    // Changes held back by the recording interval or deadband: the last value
-    // of every named variable is on the timeline.
-    for (size_t id = 0; id < named_names_.size(); ++id)
-        if (named_set_[id] && differs(named_values_[id], named_recorded_[id])) record_named(static_cast<int>(id), named_values_[id]);
+    record_held_named_values();
     timeline_.add("module", {{"action", "stop"}});
     linkage_->ModuleDeinit();
     stopped_ = true;
@@ -385,6 +382,13 @@ double Host::local_time_seconds() { return options_.local_time_start + sim_time(
 void Host::panel_variable_stored(int slot, double value)
 {
     timeline_.event("lvar").str("name", panel_variables_.name(slot)).num("value", value);
+}
+
+void Host::record_held_named_values()
+{
+    for (size_t id = 0; id < named_names_.size(); ++id)
+        if (named_set_[id] && differs(named_values_[id], named_recorded_[id]))
+            record_named(static_cast<int>(id), named_values_[id]);
 }
 
 int Host::add_named(std::string_view name)

@@ -99,6 +99,10 @@ public:
     double panel_variable(const std::string& name) const;  // base units; 0 when unknown
     bool has_named_variable(const std::string& name) const;
     double named_variable(const std::string& name) const;
+    // Records every named variable whose value differs from the one on the
+    // timeline (changes held back by the recording interval or deadband);
+    // stop() does this before the module stops.
+    void record_held_named_values();
     // Names of the named variables the module has set, in registration order.
     std::vector<std::string> published_named_variables() const;
     void set_panel_lights(bool on) { panel_lights_ = on; }
