@@ -230,7 +230,7 @@ int main(int argc, char** argv)
         ->check(CLI::Range(0.0, 86400.0));
     run_cmd->add_option("--named-deadband", recording.named_deadband,
                         "record a named variable only when it moved by more than VALUE (0: on every change)")
-        ->check(CLI::Range(0.0, 1e300));
+        ->check(CLI::NonNegativeNumber);
 
     std::string check_path;
     CLI::App* check_cmd = app.add_subcommand("check", "validate a scenario file without running it");
