@@ -1,22 +1,28 @@
 // carrier-bench: runs a scenario against the carrier operations module in the
 // emulated host and writes the timeline.
 //
-//   carrier-bench                         the bundled default scenario, into runs/latest
+//   carrier-bench                         the bundled default scenario, into the checkout's runs/latest
 //   carrier-bench run SCENARIO --out DIR  a scenario, timeline into DIR/timeline.jsonl
-//   carrier-bench check SCENARIO          validates a scenario without running it
+//   carrier-bench check SCENARIO          validates a scenario (and lints its root) without running it
+//   carrier-bench lint [SIMROOT]          lints a simulator root's configuration files
+//   carrier-bench vars                    lists the variables, units and key events the bench knows
+//
+// Exit status: 0 success; 1 a run whose actions failed (timeline and summary
+// are still written), or lint findings that fail; 2 nothing could be done (a
+// bad scenario, a refused check, a module that does not load).
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <algorithm>
-#include <cmath>
 #include <map>
-#include <string>
-#include <vector>
 
+#include "host/config_lint.h"
+#include "host/run_summary.h"
 #include "host/scenario.h"
+#include "host/scenario_check.h"
+#include "host/vars_listing.h"
 
 namespace fs = std::filesystem;
 
@@ -36,120 +42,53 @@ std::string default_module_path()
 }
 
 std::string default_scenario_path() { return std::string(CARRIER_SOURCE_DIR) + "/scenarios/default.xml"; }
+std::string default_run_dir() { return std::string(CARRIER_SOURCE_DIR) + "/runs/latest"; }
+std::string default_sim_root() { return std::string(CARRIER_SOURCE_DIR) + "/scenarios/simroot"; }
 
-// What the printed account of a run needs, kept while the run goes (the
-// timeline itself goes to its file).
-struct RunSummary {
-    static constexpr size_t MAX_LISTED = 1000;  // screen texts and stderr lines listed at most
-
-    struct Text {
-        double t;
-        std::string color;
-        double seconds;
-        std::string text;
-    };
-    struct Sample {
-        double t;
-        std::vector<double> values;
-    };
-
-    std::vector<Text> texts;
-    size_t texts_seen = 0;
-    std::vector<std::pair<double, std::string>> errors;
-    size_t errors_seen = 0;
-    size_t keys = 0;
-    size_t module_keys = 0;
-    std::vector<Sample> samples;  // the approach picture
-    double sample_step = 1.0;
-    double next_sample = 1.0;
-
-    // The approach picture's columns.
-    static constexpr const char* COLUMNS[] = {"TCN Valid",    "TCN Slant Range", "TCN CDI",
-                                              "TCN_TOFROM",   "ILS Slant Range", "GS Error",
-                                              "LOC Error",    "ILS_GS_VALID",    "ILS_LOC_VALID"};
-
-    RunSummary(host::Host& host, double end_time)
-    {
-        sample_step = end_time > 100 ? 20.0 : std::max(1.0, std::ceil(end_time / 10.0));
-        next_sample = sample_step;
-        host::Timeline& timeline = host.timeline();
-        timeline.watch("text", [this](const host::TimelineEvent& e) {
-            if (++texts_seen <= MAX_LISTED)
-                texts.push_back(Text{e.t, e.data.value("color", ""), e.data.value("seconds", 0.0), e.data.value("text", "")});
-        });
-        timeline.watch("stderr", [this](const host::TimelineEvent& e) {
-            if (++errors_seen <= MAX_LISTED) errors.emplace_back(e.t, e.data.value("line", ""));
-        });
-        timeline.watch("key", [this](const host::TimelineEvent& e) {
-            ++keys;
-            module_keys += e.data.value("source", "") != "scenario";
-        });
-    }
-
-    // After every frame: the named variables at each sampling time.
-    void after_frame(const host::Host& host, double t)
-    {
-        for (; t + 1e-9 >= next_sample; next_sample += sample_step) take_sample(host, next_sample);
-    }
-    void finish(const host::Host& host, double end_time)
-    {
-        for (; next_sample <= end_time + 1e-9; next_sample += sample_step) take_sample(host, next_sample);
-    }
-    void take_sample(const host::Host& host, double t)
-    {
-        Sample sample{t, {}};
-        for (const char* name : COLUMNS) sample.values.push_back(host.named_variable(name));
-        samples.push_back(std::move(sample));
-    }
-};
-
-// A short readable account of the run.
-void print_summary(const host::Scenario& scenario, host::Host& host, const RunSummary& summary,
-                   const std::string& timeline_path)
+// Prints the linter's findings; true when they pass.
+bool print_lint(const host::LintReport& report, bool strict, const std::string& root)
 {
-    const host::Timeline& timeline = host.timeline();
-    auto counts = timeline.counts();
-    std::sort(counts.begin(), counts.end());
+    for (const host::LintFinding& f : report.findings) std::printf("%s\n", host::format_finding(f, strict).c_str());
+    std::printf("%s: %zu error(s), %zu warning(s)%s\n", root.c_str(), report.errors(), report.warnings(),
+                strict && report.warnings() ? " (warnings count as errors with --strict)" : "");
+    return report.passes(strict);
+}
 
-    std::printf("\nScenario \"%s\": %.1f s at %.0f frames/s, %lld frames\n", scenario.name.c_str(), scenario.end_time,
-                scenario.frame_rate, static_cast<long long>(host.frame()));
-    std::printf("Timeline: %llu events -> %s\n", static_cast<unsigned long long>(timeline.event_count()),
-                timeline_path.c_str());
-    for (const auto& [kind, n] : counts)
-        if (n > 0) std::printf("  %-16s %llu\n", kind.c_str(), static_cast<unsigned long long>(n));
+int lint(const std::string& root, bool strict)
+{
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        std::fprintf(stderr, "carrier-bench: %s is not a directory\n", root.c_str());
+        return 2;
+    }
+    return print_lint(host::lint_configuration(root), strict, root) ? 0 : 1;
+}
 
-    if (!summary.texts.empty()) {
-        std::printf("Screen texts:\n");
-        for (const auto& e : summary.texts)
-            std::printf("  t=%7.2f  %-6s %4.1fs  \"%s\"\n", e.t, e.color.c_str(), e.seconds, e.text.c_str());
-        if (summary.texts_seen > summary.texts.size())
-            std::printf("  ... and %zu more\n", summary.texts_seen - summary.texts.size());
+int check(const std::string& path, const std::string& module_path, bool strict)
+{
+    std::string error;
+    auto scenario = host::load_scenario(path, &error);
+    if (!scenario) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
     }
-    if (!summary.errors.empty()) {
-        std::printf("Module's standard error:\n");
-        for (const auto& [t, line] : summary.errors) std::printf("  t=%7.2f  %s\n", t, line.c_str());
-        if (summary.errors_seen > summary.errors.size())
-            std::printf("  ... and %zu more\n", summary.errors_seen - summary.errors.size());
+    const bool config_ok = print_lint(host::lint_configuration(scenario->sim_root), strict, scenario->sim_root);
+    const std::vector<std::string> gauges = host::module_gauge_names(module_path, &error);
+    if (gauges.empty()) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
     }
-    std::printf("Key events: %zu (%zu raised by the module or its expressions)\n", summary.keys, summary.module_keys);
-
-    // The approach picture as the panel saw it, sampled through the run.
-    const std::vector<std::string> published = host.published_named_variables();
-    if (!published.empty()) {
-        std::printf("Approach picture (named variables):\n   t (s)  TCN  range nm  CDI deg  T/F   ILS nm  GS err  LOC err  GS LOC\n");
-        for (const auto& s : summary.samples) {
-            const auto& v = s.values;
-            std::printf("  %6.1f  %3.0f  %8.2f  %7.2f  %3.0f  %7.2f  %6.2f  %7.2f  %2.0f  %2.0f\n", s.t, v[0], v[1], v[2],
-                        v[3], v[4], v[5], v[6], v[7], v[8]);
-        }
-        // Last value of every named variable the module published.
-        std::vector<std::string> names = published;
-        std::sort(names.begin(), names.end());
-        std::printf("Named variables at the end:\n");
-        for (const auto& name : names) std::printf("  %-20s %.6g\n", name.c_str(), host.named_variable(name));
+    std::vector<std::string> sites;
+    for (const host::FixedSite& site : host::read_fixed_sites(scenario->sim_root)) sites.push_back(site.name);
+    const auto problems = host::check_scenario(*scenario, gauges, sites);
+    for (const host::ScenarioProblem& p : problems)
+        std::fprintf(stderr, "carrier-bench: %s:%d: %s\n", path.c_str(), p.line, p.message.c_str());
+    if (!problems.empty() || !config_ok) {
+        std::printf("%s: refused\n", path.c_str());
+        return 2;
     }
-    if (host.calculator_failures() > 0)
-        std::printf("Calculator failures: %zu (see \"calc_error\" events)\n", host.calculator_failures());
+    std::printf("%s: ok\n", path.c_str());
+    return 0;
 }
 
 struct RecordingOptions {
@@ -157,6 +96,27 @@ struct RecordingOptions {
     double named_interval = 0.0;  // seconds between records of one named variable; 0: every change
     double named_deadband = 0.0;  // least move of a named variable that is recorded; 0: any
 };
+
+// The lines of the streamed timeline the summary reads: all but the
+// per-frame bulk (named variables other than the two whose changes it
+// reports, SimConnect calls that succeeded, per-frame data messages).
+bool summary_keeps(std::string_view kind, std::string_view line)
+{
+    if (kind == "named")
+        return line.find("\"name\":\"TCN Valid\"") != std::string_view::npos ||
+               line.find("\"name\":\"Carrier_Is_Found\"") != std::string_view::npos;
+    if (kind == "simconnect") return line.find(",\"result\":0,") == std::string_view::npos;
+    if (kind == "dispatch") return false;
+    return true;
+}
+
+// The named variables at `t` as summary lines (the approach picture's rows).
+void add_named_sample(host::Timeline& summary, const host::Host& host, double t, int64_t frame)
+{
+    summary.set_clock(t, frame);
+    for (const std::string& name : host.published_named_variables())
+        summary.event("named").str("name", name).num("value", host.named_variable(name));
+}
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
         const RecordingOptions& recording)
@@ -173,7 +133,9 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: cannot create %s: %s\n", out_dir.c_str(), ec.message().c_str());
         return 2;
     }
+    // Both paths are made absolute now: the run enters the simulator root.
     const std::string timeline_path = (fs::absolute(out_dir) / "timeline.jsonl").string();
+    const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
@@ -181,30 +143,59 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     options.named_record_interval = recording.named_interval;
     options.named_deadband = recording.named_deadband;
     host::Host host(options);
+    // The timeline streams to its file; the summary reads a small copy of
+    // the events it needs, with the named variables sampled at its rows.
     if (!host.timeline().open_file(timeline_path, &error)) {
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
     }
-    RunSummary summary(host, scenario->end_time);
+    host::Timeline summary_timeline;
+    host.timeline().copy_to(&summary_timeline, summary_keeps);
+    const std::vector<double> samples = host::sample_times(scenario->end_time);
+    size_t next_sample = 0;
     if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
     const auto result = host::run_scenario(*scenario, host, [&](double t) {
-        summary.after_frame(host, t);
+        for (; next_sample < samples.size() && samples[next_sample] <= t + 1e-9; ++next_sample)
+            add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
         if (!quiet && std::fmod(t, 10.0) < 1.0 / scenario->frame_rate) {
             std::printf("  t = %5.0f s\n", t);
             std::fflush(stdout);
         }
     });
-    summary.finish(host, scenario->end_time);
+    for (; next_sample < samples.size(); ++next_sample)
+        add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
+    host.timeline().copy_to(nullptr, nullptr);
     if (!host.timeline().close(&error)) {
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
     }
-    if (!result.ok) {
+    if (!result.completed) {
         std::fprintf(stderr, "carrier-bench: %s\n", result.error.c_str());
-        return 1;
+        return 2;
     }
-    print_summary(*scenario, host, summary, timeline_path);
-    return 0;
+    host::SummaryInput input;
+    input.scenario_name = scenario->name;
+    input.end_time = scenario->end_time;
+    input.frame_rate = scenario->frame_rate;
+    input.frames = host.frame();
+    input.timeline_path = timeline_path;
+    input.timeline = &summary_timeline;
+    input.timeline_events = host.timeline().event_count();
+    input.timeline_counts = host.timeline().counts();
+    for (const host::ScenarioEvent& e : scenario->events)
+        if (!e.fired) input.never_fired.push_back(&e);
+    input.failures = result.failures;
+    input.calculator_failures = host.calculator_failures();
+    const std::string summary = host::format_summary(input);
+    std::fputs(summary.c_str(), stdout);
+    FILE* file = std::fopen(summary_path.c_str(), "w");
+    if (!file || std::fputs(summary.c_str() + 1, file) < 0 || std::fclose(file) != 0) {
+        std::fprintf(stderr, "carrier-bench: cannot write %s\n", summary_path.c_str());
+        return 2;
+    }
+    std::printf("Summary -> %s\n", summary_path.c_str());
+    for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
+    return result.failures.empty() ? 0 : 1;
 }
 
 }  // namespace
@@ -233,20 +224,31 @@ int main(int argc, char** argv)
         ->check(CLI::NonNegativeNumber);
 
     std::string check_path;
-    CLI::App* check_cmd = app.add_subcommand("check", "validate a scenario file without running it");
+    bool strict = false;
+    CLI::App* check_cmd = app.add_subcommand(
+        "check", "validate a scenario without running it: the file, its gauges, events and boats, and a lint of its root");
     check_cmd->add_option("scenario", check_path, "scenario file")->required();
+    check_cmd->add_flag("--strict", strict, "refuse the scenario when the lint of its root gives warnings");
+
+    std::string lint_root = default_sim_root();
+    CLI::App* lint_cmd = app.add_subcommand("lint", "check a simulator root's ZEB_Parameters.xml and ZEB_Carrier.xml");
+    lint_cmd->add_option("simroot", lint_root, "the simulator root (holds Gauges/)")->capture_default_str();
+    lint_cmd->add_flag("--strict", strict, "count warnings as errors (exit status 1)");
+
+    bool markdown = false;
+    CLI::App* vars_cmd = app.add_subcommand("vars", "list the simulator variables, units and key events the bench knows");
+    vars_cmd->add_flag("--markdown", markdown, "as Markdown (the text of docs/variables.md)");
 
     CLI11_PARSE(app, argc, argv);
 
-    if (*check_cmd) {
-        std::string error;
-        if (!host::load_scenario(check_path, &error)) {
-            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
-            return 2;
-        }
-        std::printf("%s: ok\n", check_path.c_str());
+    if (*check_cmd) return check(check_path, module_path, strict);
+    if (*lint_cmd) return lint(lint_root, strict);
+    if (*vars_cmd) {
+        std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
     if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, recording);
-    return run(default_scenario_path(), out_dir, module_path, quiet, recording);
+    std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
+                default_run_dir().c_str());
+    return run(default_scenario_path(), default_run_dir(), module_path, quiet, recording);
 }

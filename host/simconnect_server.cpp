@@ -1188,4 +1188,9 @@ HRESULT SimConnectServer::text(HANDLE handle, SIMCONNECT_TEXT_TYPE type, float s
     return finish(call, S_OK);
 }
 
+bool check_input_definition(std::string_view definition, std::string* why)
+{
+    return valid_input(normalise_input(definition), why);
+}
+
 }  // namespace host

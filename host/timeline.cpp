@@ -191,6 +191,21 @@ void Timeline::finish_line(size_t start, int slot)
         const TimelineEvent parsed = parse_line(std::string_view(buffer_).substr(start));
         entry.watcher(parsed);
     }
+    if (copy_) {
+        const std::string_view line = std::string_view(buffer_).substr(start, buffer_.size() - start - 1);
+        if (copy_keep_(entry.name, line)) copy_->add_line(entry.name, line);
+    }
+    if (file_ && buffer_.size() >= FILE_BUFFER_BYTES) flush_file();
+}
+
+void Timeline::add_line(std::string_view kind, std::string_view line)
+{
+    KindEntry& entry = kinds_[slot_of(kind)];
+    ++entry.count;
+    ++event_count_;
+    bytes_ += line.size() + 1;
+    buffer_.append(line);
+    buffer_ += '\n';
     if (file_ && buffer_.size() >= FILE_BUFFER_BYTES) flush_file();
 }
 

@@ -95,6 +95,18 @@ public:
     // recorded. For kinds that are rare; a parse costs far more than a line.
     void watch(std::string_view kind, std::function<void(const TimelineEvent&)> handler);
 
+    // Hands every later line that `keep(kind, line)` accepts to `other` (a
+    // memory sink) too: a small in-memory timeline of the events a reader
+    // needs while this one streams to its file. Null: no copies.
+    using CopyFilter = std::function<bool(std::string_view kind, std::string_view line)>;
+    void copy_to(Timeline* other, CopyFilter keep)
+    {
+        copy_ = other;
+        copy_keep_ = std::move(keep);
+    }
+    // Adds a finished line (one JSON object of the timeline's form, no newline).
+    void add_line(std::string_view kind, std::string_view line);
+
     // Memory sink: one JSON object per line; false with `error` when the file
     // cannot be written.
     bool write_jsonl(const std::string& path, std::string* error) const;
@@ -258,6 +270,9 @@ private:
     std::FILE* file_ = nullptr;
     std::string path_;
     bool write_failed_ = false;
+
+    Timeline* copy_ = nullptr;
+    CopyFilter copy_keep_;
 
     // Memory sink: events parsed from buffer_ up to parsed_bytes_.
     mutable std::vector<TimelineEvent> events_;

@@ -90,6 +90,14 @@ void course_step(double lat, double lon, double sin_course, double cos_course, d
     *lon_out = lon2;
 }
 
+double sphere_final_course(double lat, double course, double distance_m)
+{
+    const double delta = distance_m / WORLD_RADIUS_M;
+    const double final_course = std::atan2(std::sin(course) * std::cos(lat),
+                                           std::cos(delta) * std::cos(lat) * std::cos(course) - std::sin(lat) * std::sin(delta));
+    return final_course < 0 ? final_course + 2.0 * M_PI : final_course;
+}
+
 void World::advance(double dt)
 {
     static const SimVarInfo& lat = var("PLANE LATITUDE");
@@ -120,14 +128,21 @@ void World::advance(double dt)
         }
         if (speed == 0.0) continue;  // at rest
         const double course = get(object, heading);
-        if (course != object.motion_course) {  // sine and cosine kept while the heading holds
-            object.motion_course = course;
-            object.motion_sin = std::sin(course);
-            object.motion_cos = std::cos(course);
-        }
         double lat2 = 0, lon2 = 0;
-        course_step(get(object, lat), get(object, lon), object.motion_sin, object.motion_cos, course, speed * dt, &lat2,
-                    &lon2);
+        if (object.kind == ObjectKind::User) {
+            // The aircraft flies a great circle: its heading follows the path.
+            sphere_destination(get(object, lat), get(object, lon), course, speed * dt, &lat2, &lon2);
+            set(object, heading, sphere_final_course(get(object, lat), course, speed * dt));
+        } else {
+            // A boat holds its heading.
+            if (course != object.motion_course) {  // sine and cosine kept while the heading holds
+                object.motion_course = course;
+                object.motion_sin = std::sin(course);
+                object.motion_cos = std::cos(course);
+            }
+            course_step(get(object, lat), get(object, lon), object.motion_sin, object.motion_cos, course, speed * dt,
+                        &lat2, &lon2);
+        }
         set(object, lat, lat2);
         set(object, lon, lon2);
     }

@@ -78,7 +78,7 @@ TEST(TimelineText, BytesThatAreNotUtf8BecomeTheReplacementCharacter)
     for (const auto& c : cases) {
         const std::string text = json_string(c.in);
         EXPECT_EQ(text, c.out);
-        EXPECT_NO_THROW((void)nlohmann::json::parse(text));
+        EXPECT_TRUE(nlohmann::json::accept(text));
     }
 }
 

@@ -1,4 +1,5 @@
-// The world's motion step against the great-circle step it stands for.
+// How world objects move: the user aircraft's straight path is a great
+// circle, a boat keeps its true heading.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,62 +7,76 @@
 #include "host/world.h"
 
 namespace {
-double metres_between(double lat1, double lon1, double lat2, double lon2)
-{
-    // Short distances: the local flat approximation is exact enough here.
-    const double dlat = lat2 - lat1;
-    const double dlon = std::remainder(lon2 - lon1, 2 * M_PI) * std::cos(0.5 * (lat1 + lat2));
-    return host::WORLD_RADIUS_M * std::hypot(dlat, dlon);
-}
-}  // namespace
 
-TEST(WorldMotion, TheFrameStepAgreesWithTheGreatCircleStep)
+const double DEG = M_PI / 180.0;
+
+double distance_m(double lat1, double lon1, double lat2, double lon2)
 {
-    const double lats[] = {0.0, 0.64, -0.9, 1.45, -1.5};
-    const double courses[] = {0.0, 0.3, M_PI / 2, 2.5, M_PI, 4.0, 5.9};
-    const double distances[] = {0.0, 0.17, 1.2, 10.0, 60.0, 5000.0};  // metres in one frame
-    for (double lat : lats)
-        for (double course : courses)
-            for (double d : distances) {
-                double lat_a, lon_a, lat_b, lon_b;
-                host::sphere_destination(lat, 3.1415, course, d, &lat_a, &lon_a);
-                host::course_step(lat, 3.1415, std::sin(course), std::cos(course), course, d, &lat_b, &lon_b);
-                // The two part by how far a rhumb line leaves a great circle over
-                // the step: d^2 tan(lat) / 2R, a few micrometres at most over a frame.
-                const double parting = d * d * (1.0 + std::fabs(std::tan(lat))) / host::WORLD_RADIUS_M;
-                EXPECT_LT(metres_between(lat_a, lon_a, lat_b, lon_b), parting + 1e-8)  // + rounding
-                    << "lat " << lat << " course " << course << " distance " << d;
-                EXPECT_LE(std::fabs(lon_b), M_PI);
-            }
+    const double a = std::pow(std::sin((lat2 - lat1) / 2), 2) +
+                     std::cos(lat1) * std::cos(lat2) * std::pow(std::sin((lon2 - lon1) / 2), 2);
+    return 2 * host::WORLD_RADIUS_M * std::asin(std::sqrt(a));
 }
 
-TEST(WorldMotion, BoatsFollowTheirHeadingAsItChangesAndBoatsAtRestStay)
+double course(double lat1, double lon1, double lat2, double lon2)
+{
+    return std::atan2(std::sin(lon2 - lon1) * std::cos(lat2),
+                      std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(lon2 - lon1));
+}
+
+// Signed distance of P from the great circle through A with course `c`.
+double cross_track_m(double lat_a, double lon_a, double c, double lat_p, double lon_p)
+{
+    const double d = distance_m(lat_a, lon_a, lat_p, lon_p) / host::WORLD_RADIUS_M;
+    return std::asin(std::sin(d) * std::sin(course(lat_a, lon_a, lat_p, lon_p) - c)) * host::WORLD_RADIUS_M;
+}
+
+const host::SimVarInfo& var(const char* name) { return *host::find_sim_var(name); }
+
+TEST(WorldMotion, AStraightPathFollowsTheGreatCircle)
+{
+    // 12 nm out from an aim point, flying at it at 140 kt, at several courses and latitudes.
+    const struct {
+        double lat, lon, heading;
+    } cases[] = {{36.8, -75.4, 81}, {60.0, 10.0, 45}, {-45.0, 170.0, 300}, {10.0, 0.0, 0}};
+    for (const auto& c : cases) {
+        const double lat0 = c.lat * DEG, lon0 = c.lon * DEG, h0 = c.heading * DEG;
+        double lat_t = 0, lon_t = 0;
+        host::sphere_destination(lat0, lon0, h0, 12 * 1852.0, &lat_t, &lon_t);
+
+        host::World world;
+        host::SimObject& user = world.user();
+        host::World::set(user, var("PLANE LATITUDE"), lat0);
+        host::World::set(user, var("PLANE LONGITUDE"), lon0);
+        host::World::set(user, var("PLANE HEADING DEGREES TRUE"), h0);
+        host::World::set(user, var("GROUND VELOCITY"), 140 * 1852.0 / 3600.0);
+        user.follows_path = true;
+        const int frames = static_cast<int>(std::round(11.3 / 140.0 * 3600.0 * 30.0));
+        for (int i = 0; i < frames; ++i) world.advance(1.0 / 30.0);
+
+        const double lat = host::World::get(user, var("PLANE LATITUDE"));
+        const double lon = host::World::get(user, var("PLANE LONGITUDE"));
+        EXPECT_LT(std::fabs(cross_track_m(lat0, lon0, h0, lat, lon)), 0.5) << c.lat << " " << c.heading;
+        EXPECT_NEAR(distance_m(lat, lon, lat_t, lon_t) / 1852.0, 0.7, 0.01);
+        // Still heading at the aim point.
+        const double to_target = course(lat, lon, lat_t, lon_t);
+        EXPECT_NEAR(std::remainder(host::World::get(user, var("PLANE HEADING DEGREES TRUE")) - to_target, 2 * M_PI), 0.0,
+                    1e-4);
+    }
+}
+
+TEST(WorldMotion, ABoatKeepsItsTrueHeading)
 {
     host::World world;
-    const uint32_t moving = world.add(host::ObjectKind::Boat, "A");
-    const uint32_t resting = world.add(host::ObjectKind::Boat, "B");
-    const auto& lat = *host::find_sim_var("PLANE LATITUDE");
-    const auto& lon = *host::find_sim_var("PLANE LONGITUDE");
-    const auto& heading = *host::find_sim_var("PLANE HEADING DEGREES TRUE");
-    const auto& speed = *host::find_sim_var("AIRSPEED TRUE");
-    host::SimObject& a = *world.find(moving);
-    host::World::set(a, lat, 0.64);
-    host::World::set(a, heading, 0.0);  // north
-    host::World::set(a, speed, 10.0);
-    host::SimObject& b = *world.find(resting);
-    host::World::set(b, lat, 0.5);
-    host::World::set(b, lon, 0.2);
-
-    for (int k = 0; k < 600; ++k) world.advance(1.0 / 60.0);  // 100 m north
-    EXPECT_NEAR((host::World::get(a, lat) - 0.64) * host::WORLD_RADIUS_M, 100.0, 1e-6);
-    EXPECT_NEAR(host::World::get(a, lon), 0.0, 1e-15);
-
-    host::World::set(a, heading, M_PI / 2);  // now east: the step must use the new heading
-    const double lat_turn = host::World::get(a, lat);
-    for (int k = 0; k < 600; ++k) world.advance(1.0 / 60.0);
-    EXPECT_NEAR(host::World::get(a, lat), lat_turn, 1e-12);
-    EXPECT_NEAR(host::World::get(a, lon) * std::cos(lat_turn) * host::WORLD_RADIUS_M, 100.0, 1e-6);
-
-    EXPECT_EQ(host::World::get(b, lat), 0.5);
-    EXPECT_EQ(host::World::get(b, lon), 0.2);
+    const uint32_t id = world.add(host::ObjectKind::Boat, "Ship");
+    host::SimObject& boat = *world.find(id);
+    host::World::set(boat, var("PLANE LATITUDE"), 36.8 * DEG);
+    host::World::set(boat, var("PLANE HEADING DEGREES TRUE"), 81 * DEG);
+    host::World::set(boat, var("AIRSPEED TRUE"), 20 * 1852.0 / 3600.0);
+    for (int i = 0; i < 30 * 600; ++i) world.advance(1.0 / 30.0);
+    EXPECT_DOUBLE_EQ(host::World::get(boat, var("PLANE HEADING DEGREES TRUE")), 81 * DEG);
+    EXPECT_NEAR(distance_m(36.8 * DEG, 0, host::World::get(boat, var("PLANE LATITUDE")),
+                           host::World::get(boat, var("PLANE LONGITUDE"))) / 1852.0,
+                20.0 / 6.0, 0.01);
 }
+
+}  // namespace
