@@ -12,7 +12,7 @@ PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-de
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build asan fuzz-build fuzz demo docs test bench clean
+.PHONY: all deps build asan fuzz-build fuzz demo docs test bench bench-callgrind clean
 
 all: build
 
@@ -76,8 +76,14 @@ fuzz: fuzz-build
 	  if ls $$found | grep -q .; then echo "$$name: findings in $$found"; status=1; fi; \
 	done; exit $$status
 
+# The per-frame pass against its floor, then whole runs (a few seconds).
 bench: build
 	$(BUILD)/carrier_benchmarks
+	$(BUILD)/carrier_whole_run $(BUILD)/carrier-bench benchmarks/scenarios
+
+# Instructions per frame of the frame loop and the module's share (callgrind, a minute or two).
+bench-callgrind: build
+	benchmarks/callgrind_per_frame.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) runs

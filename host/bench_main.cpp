@@ -91,8 +91,35 @@ int check(const std::string& path, const std::string& module_path, bool strict)
     return 0;
 }
 
+struct RecordingOptions {
+    bool frames = false;          // every per-frame SimConnect message
+    double named_interval = 0.0;  // seconds between records of one named variable; 0: every change
+    double named_deadband = 0.0;  // least move of a named variable that is recorded; 0: any
+};
+
+// The lines of the streamed timeline the summary reads: all but the
+// per-frame bulk (named variables other than the two whose changes it
+// reports, SimConnect calls that succeeded, per-frame data messages).
+bool summary_keeps(std::string_view kind, std::string_view line)
+{
+    if (kind == "named")
+        return line.find("\"name\":\"TCN Valid\"") != std::string_view::npos ||
+               line.find("\"name\":\"Carrier_Is_Found\"") != std::string_view::npos;
+    if (kind == "simconnect") return line.find(",\"result\":0,") == std::string_view::npos;
+    if (kind == "dispatch") return false;
+    return true;
+}
+
+// The named variables at `t` as summary lines (the approach picture's rows).
+void add_named_sample(host::Timeline& summary, const host::Host& host, double t, int64_t frame)
+{
+    summary.set_clock(t, frame);
+    for (const std::string& name : host.published_named_variables())
+        summary.event("named").str("name", name).num("value", host.named_variable(name));
+}
+
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
-        bool record_frames)
+        const RecordingOptions& recording)
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -112,16 +139,33 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
-    options.record_frame_messages = record_frames;
+    options.record_frame_messages = recording.frames;
+    options.named_record_interval = recording.named_interval;
+    options.named_deadband = recording.named_deadband;
     host::Host host(options);
+    // The timeline streams to its file; the summary reads a small copy of
+    // the events it needs, with the named variables sampled at its rows.
+    if (!host.timeline().open_file(timeline_path, &error)) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    host::Timeline summary_timeline;
+    host.timeline().copy_to(&summary_timeline, summary_keeps);
+    const std::vector<double> samples = host::sample_times(scenario->end_time);
+    size_t next_sample = 0;
     if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
     const auto result = host::run_scenario(*scenario, host, [&](double t) {
+        for (; next_sample < samples.size() && samples[next_sample] <= t + 1e-9; ++next_sample)
+            add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
         if (!quiet && std::fmod(t, 10.0) < 1.0 / scenario->frame_rate) {
             std::printf("  t = %5.0f s\n", t);
             std::fflush(stdout);
         }
     });
-    if (!host.timeline().write_jsonl(timeline_path, &error)) {
+    for (; next_sample < samples.size(); ++next_sample)
+        add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
+    host.timeline().copy_to(nullptr, nullptr);
+    if (!host.timeline().close(&error)) {
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
     }
@@ -135,7 +179,9 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     input.frame_rate = scenario->frame_rate;
     input.frames = host.frame();
     input.timeline_path = timeline_path;
-    input.timeline = &host.timeline();
+    input.timeline = &summary_timeline;
+    input.timeline_events = host.timeline().event_count();
+    input.timeline_counts = host.timeline().counts();
     for (const host::ScenarioEvent& e : scenario->events)
         if (!e.fired) input.never_fired.push_back(&e);
     input.failures = result.failures;
@@ -179,12 +225,18 @@ int bench_main(int argc, char** argv)
     std::string scenario_path;
     std::string out_dir = "runs/latest";
     bool quiet = false;
-    bool record_frames = false;
+    RecordingOptions recording;
     CLI::App* run_cmd = app.add_subcommand("run", "run a scenario and write DIR/timeline.jsonl");
     run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required();
     run_cmd->add_option("--out", out_dir, "run directory for the timeline")->capture_default_str();
     run_cmd->add_flag("--quiet", quiet, "print only the summary; do not echo the module's standard error");
-    run_cmd->add_flag("--record-frames", record_frames, "record every per-frame SimConnect message on the timeline");
+    run_cmd->add_flag("--record-frames", recording.frames, "record every per-frame SimConnect message on the timeline");
+    run_cmd->add_option("--named-interval", recording.named_interval,
+                        "record each named variable at most once per SECONDS (0: on every change)")
+        ->check(CLI::Range(0.0, 86400.0));
+    run_cmd->add_option("--named-deadband", recording.named_deadband,
+                        "record a named variable only when it moved by more than VALUE (0: on every change)")
+        ->check(CLI::NonNegativeNumber);
 
     std::string check_path;
     bool strict = false;
@@ -210,8 +262,8 @@ int bench_main(int argc, char** argv)
         std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
-    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, record_frames);
+    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, recording);
     std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
                 default_run_dir().c_str());
-    return run(default_scenario_path(), default_run_dir(), module_path, quiet, record_frames);
+    return run(default_scenario_path(), default_run_dir(), module_path, quiet, recording);
 }

@@ -6,9 +6,11 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -24,6 +26,9 @@ std::string hex(uint32_t v)
     std::snprintf(buffer, sizeof buffer, "0x%X", v);
     return buffer;
 }
+
+// Two values of a variable differ: NaN equals NaN here.
+bool differs(double a, double b) { return !(a == b || (std::isnan(a) && std::isnan(b))); }
 }  // namespace
 
 Host* Host::active() { return activeHost; }
@@ -73,13 +78,24 @@ struct PanelTrampolines {
     static ID register_named_variable(const char* name)
     {
         Host& h = *activeHost;
-        auto it = h.named_index_.find(name);
-        if (it != h.named_index_.end()) return it->second;
-        const int id = static_cast<int>(h.named_names_.size());
-        h.named_names_.emplace_back(name);
-        h.named_values_.push_back(0.0);
-        h.named_set_.push_back(false);
-        h.named_index_.emplace(name, id);
+        if (!name) {
+            h.timeline_.add("host_error", {{"what", "register_named_variable without a name"}});
+            return -1;
+        }
+        auto cached = h.named_by_pointer_.find(name);
+        if (cached != h.named_by_pointer_.end() && std::strcmp(h.named_names_[cached->second].c_str(), name) == 0)
+            return cached->second;
+        const std::string_view key(name);
+        int id;
+        if (auto it = h.named_index_.find(key); it != h.named_index_.end()) {
+            id = it->second;
+        } else {
+            id = h.add_named(key);
+        }
+        if (cached != h.named_by_pointer_.end())
+            cached->second = id;
+        else if (h.named_by_pointer_.size() < Host::MAX_NAME_POINTERS)
+            h.named_by_pointer_.emplace(name, id);
         return id;
     }
 
@@ -90,11 +106,21 @@ struct PanelTrampolines {
             h.timeline_.add("host_error", {{"what", "set_named_variable_value with an unknown id"}, {"id", id}});
             return;
         }
-        const bool changed = !h.named_set_[id] || !(h.named_values_[id] == value ||
-                                                    (std::isnan(value) && std::isnan(h.named_values_[id])));
         h.named_values_[id] = value;
         h.named_set_[id] = true;
-        if (changed || h.options_.record_every_named_set) h.timeline_.add("named", {{"name", h.named_names_[id]}, {"value", value}});
+        if (h.options_.record_every_named_set) {
+            h.record_named(id, value);
+            return;
+        }
+        if (h.named_recorded_at_[id] != -HUGE_VAL) {
+            const double recorded = h.named_recorded_[id];
+            if (!differs(value, recorded)) return;
+            const double interval = h.options_.named_record_interval;
+            if (interval > 0 && h.timeline_.time() - h.named_recorded_at_[id] < interval - 1e-9) return;
+            const double band = h.options_.named_deadband;
+            if (band > 0 && std::fabs(value - recorded) <= band) return;  // false when either is NaN
+        }
+        h.record_named(id, value);
     }
 
     static bool execute_calculator_code(const char* code, FLOAT64* f, SINT32* i, const char** s)
@@ -143,7 +169,7 @@ Host::Host(HostOptions options)
     simconnect_->set_record_frame_messages(options_.record_frame_messages);
     process_hooks_.clock_ms = [this] { return static_cast<uint32_t>(std::llround(sim_time() * 1000.0)); };
     process_hooks_.error_line = [this](std::string_view line) {
-        timeline_.add("stderr", {{"line", std::string(line)}});
+        timeline_.event("stderr").str("line", line);
         if (options_.echo_stderr) {
             std::fwrite(line.data(), 1, line.size(), stderr);
             std::fputc('\n', stderr);
@@ -261,6 +287,7 @@ void Host::stop()
         if (gauge.header.kill_routine) gauge.header.kill_routine();
         run_gauge_service(gauge, PANEL_SERVICE_POST_KILL);
     }
+    record_held_named_values();
     timeline_.add("module", {{"action", "stop"}});
     linkage_->ModuleDeinit();
     stopped_ = true;
@@ -362,7 +389,36 @@ double Host::local_time_seconds() { return options_.local_time_start + sim_time(
 
 void Host::panel_variable_stored(int slot, double value)
 {
-    timeline_.add("lvar", {{"name", panel_variables_.name(slot)}, {"value", value}});
+    timeline_.event("lvar").str("name", panel_variables_.name(slot)).num("value", value);
+}
+
+void Host::record_held_named_values()
+{
+    for (size_t id = 0; id < named_names_.size(); ++id)
+        if (named_set_[id] && differs(named_values_[id], named_recorded_[id]))
+            record_named(static_cast<int>(id), named_values_[id]);
+}
+
+int Host::add_named(std::string_view name)
+{
+    const int id = static_cast<int>(named_names_.size());
+    named_names_.emplace_back(name);
+    std::string quoted;
+    append_json_string(quoted, name);
+    named_json_.push_back(std::move(quoted));
+    named_values_.push_back(0.0);
+    named_set_.push_back(false);
+    named_recorded_.push_back(0.0);
+    named_recorded_at_.push_back(-HUGE_VAL);
+    named_index_.emplace(std::string(name), id);
+    return id;
+}
+
+void Host::record_named(int id, double value)
+{
+    timeline_.event("named").raw("name", named_json_[id]).num("value", value);
+    named_recorded_[id] = value;
+    named_recorded_at_[id] = timeline_.time();
 }
 
 void Host::raise_key_event(uint32_t event_id, uint32_t value) { trigger_key_event(event_id, value, "calculator"); }
@@ -403,21 +459,45 @@ double Host::named_variable(const std::string& name) const
     return it == named_index_.end() ? 0.0 : named_values_[it->second];
 }
 
+std::vector<std::string> Host::published_named_variables() const
+{
+    std::vector<std::string> out;
+    for (size_t id = 0; id < named_names_.size(); ++id)
+        if (named_set_[id]) out.push_back(named_names_[id]);
+    return out;
+}
+
 // [keys] ----------------------------------------------------------------------
 void Host::trigger_key_event(uint32_t id, uint32_t value, const char* source)
 {
-    nlohmann::json data = {{"id", hex(id)}, {"value", value}, {"source", source}};
-    if (const char* name = key_event_name(id)) data["name"] = name;
-    timeline_.add("key", std::move(data));
+    char id_text[16];
+    std::snprintf(id_text, sizeof id_text, "0x%X", id);
+    {
+        Timeline::Line line = timeline_.event("key");
+        line.str("id", id_text);
+        if (const char* name = key_event_name(id)) line.str("name", name);
+        line.str("source", source ? source : "").uinteger("value", value);
+    }
     if (key_depth_ > 64) {
         timeline_.add("host_error", {{"what", "key events nested too deeply; dropped"}, {"id", hex(id)}});
         return;
     }
     ++key_depth_;
     host_key_reaction(id, value);
-    // Handlers may unregister themselves while running: iterate over a copy.
-    const std::vector<KeyHandler> handlers = key_handlers_;
-    for (const KeyHandler& h : handlers) h.handler(id, value, h.user_data);
+    // Handlers may unregister themselves while running: iterate over a copy
+    // (on the stack for the usual few).
+    constexpr size_t FEW = 8;
+    KeyHandler few[FEW];
+    std::vector<KeyHandler> many;
+    const KeyHandler* handlers = few;
+    const size_t count = key_handlers_.size();
+    if (count <= FEW) {
+        std::copy(key_handlers_.begin(), key_handlers_.end(), few);
+    } else {
+        many = key_handlers_;
+        handlers = many.data();
+    }
+    for (size_t k = 0; k < count; ++k) handlers[k].handler(id, value, handlers[k].user_data);
     --key_depth_;
 }
 

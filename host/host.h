@@ -26,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/calculator.h"
@@ -46,6 +47,12 @@ struct HostOptions {
     bool echo_stderr = true;        // echo the module's stderr lines to the process's stderr
     bool record_frame_messages = false;  // record every per-frame SimConnect message
     bool record_every_named_set = false;  // record every set of a named variable, not only changes
+    // Named variables recorded at most once per this many seconds each (0: on
+    // every change); the value recorded is the one set at that moment.
+    double named_record_interval = 0.0;
+    // Named variables recorded only when they moved by more than this from
+    // the value recorded last (0: on every change).
+    double named_deadband = 0.0;
     bool auto_sim_start = true;     // send "SimStart" on the frame after the open message was delivered
 };
 
@@ -92,6 +99,12 @@ public:
     double panel_variable(const std::string& name) const;  // base units; 0 when unknown
     bool has_named_variable(const std::string& name) const;
     double named_variable(const std::string& name) const;
+    // Records every named variable whose value differs from the one on the
+    // timeline (changes held back by the recording interval or deadband);
+    // stop() does this before the module stops.
+    void record_held_named_values();
+    // Names of the named variables the module has set, in registration order.
+    std::vector<std::string> published_named_variables() const;
     void set_panel_lights(bool on) { panel_lights_ = on; }
 
     World& world() { return world_; }
@@ -151,10 +164,20 @@ private:
     };
     std::vector<KeyHandler> key_handlers_;
 
+    int add_named(std::string_view name);
+    void record_named(int id, double value);
+
     std::vector<std::string> named_names_;
+    std::vector<std::string> named_json_;     // each name as a JSON string, for the timeline
     std::vector<double> named_values_;
     std::vector<bool> named_set_;
-    std::map<std::string, int> named_index_;
+    std::vector<double> named_recorded_;     // the value on the timeline (interval, deadband)
+    std::vector<double> named_recorded_at_;  // when it was recorded, seconds; -inf: never
+    std::map<std::string, int, std::less<>> named_index_;
+    // The module registers its names every frame, with the same pointers:
+    // pointer -> id, checked against the name before use.
+    static constexpr size_t MAX_NAME_POINTERS = 1024;
+    std::unordered_map<const char*, int> named_by_pointer_;
 
     std::map<std::string, size_t> calculator_error_counts_;
     size_t calculator_failures_ = 0;

@@ -221,8 +221,16 @@ std::string format_summary(const SummaryInput& in)
     std::string out = printf_text("\nScenario \"%s\": %.1f s at %.0f frames/s, %lld frames\n", in.scenario_name.c_str(),
                                   in.end_time, in.frame_rate, static_cast<long long>(in.frames));
     std::map<std::string, size_t> counts;
-    for (const auto& e : timeline.events()) ++counts[e.kind];
-    out += printf_text("Timeline: %zu events -> %s\n", timeline.events().size(), in.timeline_path.c_str());
+    size_t total = 0;
+    if (in.timeline_counts.empty()) {
+        for (const auto& e : timeline.events()) ++counts[e.kind];
+        total = timeline.events().size();
+    } else {
+        for (const auto& [kind, n] : in.timeline_counts)
+            if (n > 0) counts[kind] = static_cast<size_t>(n);
+        total = static_cast<size_t>(in.timeline_events);
+    }
+    out += printf_text("Timeline: %zu events -> %s\n", total, in.timeline_path.c_str());
     for (const auto& [kind, n] : counts) out += printf_text("  %-16s %zu\n", kind.c_str(), n);
 
     const std::vector<Happening> list = happenings(timeline);

@@ -49,6 +49,10 @@ struct SummaryInput {
     int64_t frames = 0;
     std::string timeline_path;
     const Timeline* timeline = nullptr;
+    // The whole timeline's event count and counts by kind, when `timeline`
+    // holds only part of it (streamed runs); else both come from `timeline`.
+    uint64_t timeline_events = 0;
+    std::vector<std::pair<std::string, uint64_t>> timeline_counts;
     std::vector<const ScenarioEvent*> never_fired;
     std::vector<std::string> failures;
     size_t calculator_failures = 0;

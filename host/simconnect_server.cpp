@@ -433,6 +433,7 @@ void SimConnectServer::reset_connection()
     notification_of_.clear();
     created_objects_.clear();
     queue_.clear();
+    queue_head_ = 0;
 }
 
 HRESULT SimConnectServer::open(HANDLE* handle, const char* name, HWND window, DWORD user_event, HANDLE event,
@@ -487,6 +488,22 @@ HRESULT SimConnectServer::call_dispatch(HANDLE handle, DispatchProc proc, void* 
 
 void SimConnectServer::enqueue(Message message) { queue_.push_back(std::move(message)); }
 
+std::vector<uint8_t> SimConnectServer::record_buffer(size_t size)
+{
+    std::vector<uint8_t> bytes;
+    if (!spare_buffers_.empty()) {
+        bytes = std::move(spare_buffers_.back());
+        spare_buffers_.pop_back();
+    }
+    bytes.assign(size, 0);
+    return bytes;
+}
+
+void SimConnectServer::recycle(std::vector<uint8_t>&& bytes)
+{
+    if (spare_buffers_.size() < MAX_SPARE_BUFFERS) spare_buffers_.push_back(std::move(bytes));
+}
+
 size_t SimConnectServer::deliver()
 {
     if (delivering_ || !dispatch_) return 0;
@@ -497,16 +514,23 @@ size_t SimConnectServer::deliver()
     } done{delivering_};
 
     size_t delivered = 0;
-    while (!queue_.empty() && dispatch_) {
+    while (queue_head_ < queue_.size() && dispatch_) {
         if (delivered == MAX_MESSAGES_PER_DELIVERY) {
             timeline_.add("simconnect_error", {{"error", "dispatch stopped after " +
                                                              std::to_string(MAX_MESSAGES_PER_DELIVERY) +
                                                              " messages in one frame"},
-                                               {"pending", queue_.size()}});
+                                               {"pending", pending_messages()}});
             break;
         }
-        Message message = std::move(queue_.front());
-        queue_.pop_front();
+        Message message = std::move(queue_[queue_head_++]);
+        if (queue_head_ == queue_.size()) {
+            // Drained: the queue's storage is kept for the next frame.
+            queue_.clear();
+            queue_head_ = 0;
+        } else if (queue_head_ >= 1024 && queue_head_ * 2 >= queue_.size()) {
+            queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(queue_head_));
+            queue_head_ = 0;
+        }
         const DWORD id = take<DWORD>(message.bytes.data() + 8);  // SIMCONNECT_RECV::dwID
         ++delivered_counts_[id];
         if (message.per_frame) ++frame_message_counts_[message.request_id];
@@ -514,6 +538,7 @@ size_t SimConnectServer::deliver()
         ++delivered;
         dispatch_(reinterpret_cast<SIMCONNECT_RECV*>(message.bytes.data()), static_cast<DWORD>(message.bytes.size()),
                   context_);
+        recycle(std::move(message.bytes));
     }
     return delivered;
 }
@@ -530,7 +555,7 @@ SimConnectServer::Message SimConnectServer::data_message(DWORD recv_id, DWORD re
 {
     Message message;
     message.request_id = request_id;
-    message.bytes.assign(DATA_HEADER_BYTES + define.size, 0);
+    message.bytes = record_buffer(DATA_HEADER_BYTES + define.size);
     SIMCONNECT_RECV_SIMOBJECT_DATA header{};
     header.dwSize = static_cast<DWORD>(message.bytes.size());
     header.dwVersion = RECORD_VERSION;
@@ -544,15 +569,16 @@ SimConnectServer::Message SimConnectServer::data_message(DWORD recv_id, DWORD re
     header.dwDefineCount = static_cast<DWORD>(define.datums.size());
     std::memcpy(message.bytes.data(), &header, DATA_HEADER_BYTES);
 
-    nlohmann::json values = nlohmann::json::array();
     uint8_t* data = message.bytes.data() + DATA_HEADER_BYTES;
-    for (const DataDatum& datum : define.datums)
-        write_datum(data + datum.offset, datum, object, summarise ? &values : nullptr);
-    if (summarise)
-        message.summary = {{"id", recv_id}, {"request", request_id}, {"object", object_id}, {"define", define_id},
-                           {"entry", entry},  {"outof", out_of},       {"data", std::move(values)}};
-    else
-        message.summary = {{"id", recv_id}, {"request", request_id}, {"object", object_id}};
+    if (!summarise) {
+        // A per-frame message nobody records: no summary.
+        for (const DataDatum& datum : define.datums) write_datum(data + datum.offset, datum, object, nullptr);
+        return message;
+    }
+    nlohmann::json values = nlohmann::json::array();
+    for (const DataDatum& datum : define.datums) write_datum(data + datum.offset, datum, object, &values);
+    message.summary = {{"id", recv_id}, {"request", request_id}, {"object", object_id}, {"define", define_id},
+                       {"entry", entry},  {"outof", out_of},       {"data", std::move(values)}};
     return message;
 }
 
@@ -560,7 +586,12 @@ SimConnectServer::Message SimConnectServer::data_message(DWORD recv_id, DWORD re
 
 void SimConnectServer::note_world_objects()
 {
-    for (const auto& [id, object] : world_.objects()) seen_objects_.insert(id);
+    // World ids are given out in increasing order and never again: only the
+    // objects added since the last look can be new.
+    if (world_.next_id() == noted_next_id_) return;
+    const auto& objects = world_.objects();
+    for (auto it = objects.lower_bound(noted_next_id_); it != objects.end(); ++it) seen_objects_.insert(it->first);
+    noted_next_id_ = world_.next_id();
 }
 
 bool SimConnectServer::object_ever_seen(DWORD client_object_id) const
@@ -960,9 +991,62 @@ HRESULT SimConnectServer::request_data_on_sim_object_type(HANDLE handle, DWORD r
     return finish(call, S_OK);
 }
 
+// The usual call (nothing injected, everything known, a whole record of
+// finite numbers), applied and recorded without building JSON. False: the
+// general path below has to serve (and record) the call.
+bool SimConnectServer::set_data_plainly(HANDLE handle, DWORD define_id, DWORD object_id, DWORD flags,
+                                        DWORD array_count, DWORD unit_size, const void* data)
+{
+    if (!injections_.empty() || !open_ || handle != handle_ || flags != 0 || !data) return false;
+    const auto found = definitions_.find(define_id);
+    if (found == definitions_.end()) return false;
+    SimObject* object = world_.find_for_client(object_id);
+    if (!object) return false;
+    const DataDefinition& define = found->second;
+    if (static_cast<uint64_t>(unit_size) * std::max<DWORD>(array_count, 1) != define.size) return false;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    std::vector<double>& values = scratch_values_;
+    values.resize(define.datums.size());
+    for (size_t i = 0; i < define.datums.size(); ++i) {
+        const DataDatum& datum = define.datums[i];
+        if (datum.type == SIMCONNECT_DATATYPE_STRING256) return false;
+        values[i] = read_datum(bytes + datum.offset, datum.type);
+        if (datum.var && !std::isfinite(values[i])) return false;
+    }
+    note_world_objects();
+    const DWORD send_id = ++send_id_;
+    apply_data(define, *object, values);
+    Timeline::Line line = timeline_.event("simconnect");
+    line.begin_object("args")
+        .uinteger("count", array_count)
+        .uinteger("define", define_id)
+        .uinteger("flags", flags)
+        .uinteger("object", object_id)
+        .uinteger("unit_size", unit_size)
+        .begin_array("values");
+    for (double v : values) line.num({}, v);
+    line.end().end().str("call", "SimConnect_SetDataOnSimObject").integer("result", S_OK).uinteger("send_id", send_id);
+    return true;
+}
+
+void SimConnectServer::apply_data(const DataDefinition& define, SimObject& object, const std::vector<double>& values)
+{
+    static const SimVarInfo* velocity_z = find_sim_var("VELOCITY BODY Z");
+    static const SimVarInfo* airspeed = find_sim_var("AIRSPEED TRUE");
+    for (size_t i = 0; i < define.datums.size(); ++i) {
+        const DataDatum& datum = define.datums[i];
+        if (!datum.var || datum.type == SIMCONNECT_DATATYPE_STRING256) continue;  // refused when added
+        const double base = values[i] * datum.to_base;
+        World::set(object, *datum.var, base);
+        // An AI object moves along its heading at its true airspeed (World::advance).
+        if (datum.var == velocity_z && object.kind != ObjectKind::User) World::set(object, *airspeed, base);
+    }
+}
+
 HRESULT SimConnectServer::set_data_on_sim_object(HANDLE handle, DWORD define_id, DWORD object_id, DWORD flags,
                                                  DWORD array_count, DWORD unit_size, const void* data)
 {
+    if (set_data_plainly(handle, define_id, object_id, flags, array_count, unit_size, data)) return S_OK;
     Call call = begin_call("SimConnect_SetDataOnSimObject", {{"define", define_id},
                                                              {"object", object_id},
                                                              {"flags", flags},
@@ -1013,16 +1097,7 @@ HRESULT SimConnectServer::set_data_on_sim_object(HANDLE handle, DWORD define_id,
     call.args["values"] = std::move(shown);
     if (!call.exceptions.empty()) return finish(call, S_OK);
 
-    static const SimVarInfo* velocity_z = find_sim_var("VELOCITY BODY Z");
-    static const SimVarInfo* airspeed = find_sim_var("AIRSPEED TRUE");
-    for (size_t i = 0; i < define.datums.size(); ++i) {
-        const DataDatum& datum = define.datums[i];
-        if (!datum.var || datum.type == SIMCONNECT_DATATYPE_STRING256) continue;  // refused when added
-        const double base = values[i] * datum.to_base;
-        World::set(*object, *datum.var, base);
-        // An AI object moves along its heading at its true airspeed (World::advance).
-        if (datum.var == velocity_z && object->kind != ObjectKind::User) World::set(*object, *airspeed, base);
-    }
+    apply_data(define, *object, values);
     return finish(call, S_OK);
 }
 

@@ -188,7 +188,7 @@ public:
     const std::map<DWORD, uint64_t>& frame_message_counts() const { return frame_message_counts_; }
     // Messages delivered, by message id (SIMCONNECT_RECV_ID).
     uint64_t delivered_count(DWORD recv_id) const;
-    size_t pending_messages() const { return queue_.size(); }
+    size_t pending_messages() const { return queue_.size() - queue_head_; }
     // The send id of the latest call the client made (0 before any call).
     DWORD last_send_id() const { return send_id_; }
 
@@ -251,6 +251,12 @@ private:
     void raise(Call& call, SIMCONNECT_EXCEPTION code, DWORD index, std::string reason);
 
     void enqueue(Message message);
+    // A zeroed record buffer of `size` bytes, reusing one a delivered message gave back.
+    std::vector<uint8_t> record_buffer(size_t size);
+    void recycle(std::vector<uint8_t>&& bytes);
+    bool set_data_plainly(HANDLE handle, DWORD define_id, DWORD object_id, DWORD flags, DWORD array_count,
+                          DWORD unit_size, const void* data);
+    void apply_data(const DataDefinition& define, SimObject& object, const std::vector<double>& values);
     void queue_event(DWORD group, DWORD event_id, DWORD data);
     void queue_add_remove(DWORD event_id, const SimObject& object);
     void notify_add_remove(const char* system_event, const SimObject& object);
@@ -285,7 +291,11 @@ private:
     std::set<uint32_t> created_objects_;        // world ids of the client's AI objects
 
     // Messages.
-    std::deque<Message> queue_;
+    std::vector<Message> queue_;  // delivered up to queue_head_
+    size_t queue_head_ = 0;
+    static constexpr size_t MAX_SPARE_BUFFERS = 256;
+    std::vector<std::vector<uint8_t>> spare_buffers_;  // record buffers of delivered messages
+    std::vector<double> scratch_values_;               // set_data_plainly's decoded record
     bool delivering_ = false;
     bool record_frame_messages_ = false;
     std::map<DWORD, uint64_t> frame_message_counts_;
@@ -294,6 +304,7 @@ private:
     // Host side.
     double time_s_ = 0.0;
     std::set<uint32_t> seen_objects_;  // every world id the server has seen
+    uint32_t noted_next_id_ = 0;       // world ids below this are in seen_objects_ (when they existed)
     std::map<std::string, ObjectKind> container_kinds_;
     std::map<std::string, Injection> injections_;
     std::vector<ShownText> texts_;

@@ -67,6 +67,29 @@ void sphere_destination(double lat, double lon, double course, double distance_m
     *lon_out = std::remainder(lon + dlon, 2.0 * M_PI);
 }
 
+// One frame's step along a true course: over the fraction of a metre to a
+// few metres an object covers in a frame, the local flat step differs from
+// the great-circle step by (distance / radius)^2, far below a millimetre (a
+// ship holding its heading follows the same line either way). Near the poles
+// and for long steps, the great-circle step.
+void course_step(double lat, double lon, double sin_course, double cos_course, double course, double distance_m,
+                 double* lat_out, double* lon_out)
+{
+    const double delta = distance_m / WORLD_RADIUS_M;
+    const double cos_lat = std::cos(lat);
+    if (std::fabs(delta) > 1e-5 || cos_lat < 1e-3) {
+        sphere_destination(lat, lon, course, distance_m, lat_out, lon_out);
+        return;
+    }
+    const double dlat = delta * cos_course;
+    // The longitude step at the middle latitude of the step.
+    const double cos_mid = cos_lat - std::sin(lat) * 0.5 * dlat;
+    *lat_out = lat + dlat;
+    double lon2 = lon + delta * sin_course / cos_mid;
+    if (lon2 > M_PI || lon2 < -M_PI) lon2 = std::remainder(lon2, 2.0 * M_PI);
+    *lon_out = lon2;
+}
+
 double sphere_final_course(double lat, double course, double distance_m)
 {
     const double delta = distance_m / WORLD_RADIUS_M;
@@ -103,11 +126,23 @@ void World::advance(double dt)
                 set(object, heading, h);
             }
         }
-        if (speed == 0.0) continue;
+        if (speed == 0.0) continue;  // at rest
+        const double course = get(object, heading);
         double lat2 = 0, lon2 = 0;
-        sphere_destination(get(object, lat), get(object, lon), get(object, heading), speed * dt, &lat2, &lon2);
-        if (object.kind == ObjectKind::User)
-            set(object, heading, sphere_final_course(get(object, lat), get(object, heading), speed * dt));
+        if (object.kind == ObjectKind::User) {
+            // The aircraft flies a great circle: its heading follows the path.
+            sphere_destination(get(object, lat), get(object, lon), course, speed * dt, &lat2, &lon2);
+            set(object, heading, sphere_final_course(get(object, lat), course, speed * dt));
+        } else {
+            // A boat holds its heading.
+            if (course != object.motion_course) {  // sine and cosine kept while the heading holds
+                object.motion_course = course;
+                object.motion_sin = std::sin(course);
+                object.motion_cos = std::cos(course);
+            }
+            course_step(get(object, lat), get(object, lon), object.motion_sin, object.motion_cos, course, speed * dt,
+                        &lat2, &lon2);
+        }
         set(object, lat, lat2);
         set(object, lon, lon2);
     }

@@ -25,6 +25,10 @@ struct SimObject {
     std::vector<double> values;      // by SimVarInfo::index, base units
     bool ai_controlled = true;       // false once the client released control
     bool follows_path = false;       // the user aircraft: straight path at its speeds
+    // World::advance: the heading its sine and cosine were taken of (NaN: none yet).
+    double motion_course = __builtin_nan("");
+    double motion_sin = 0.0;
+    double motion_cos = 1.0;
 };
 
 class World {
@@ -41,6 +45,8 @@ public:
     uint32_t add(ObjectKind kind, const std::string& title);
     bool remove(uint32_t id);
     const std::map<uint32_t, SimObject>& objects() const { return objects_; }
+    // The id the next object gets; ids are never given out twice.
+    uint32_t next_id() const { return next_id_; }
 
     // Variable access in base units; `name` as in find_sim_var.
     static double get(const SimObject& object, const SimVarInfo& var) { return object.values[var.index]; }
@@ -71,6 +77,11 @@ private:
 void sphere_destination(double lat, double lon, double course, double distance_m, double* lat_out,
                         double* lon_out);
 
+// The step of one frame, `course` given with its sine and cosine: the local
+// flat step (errors of order (distance/radius)^2) for short steps away from
+// the poles, sphere_destination otherwise.
+void course_step(double lat, double lon, double sin_course, double cos_course, double course, double distance_m,
+                 double* lat_out, double* lon_out);
 // The true course at the end of that step: a great circle's course changes
 // along it (except along a meridian or the equator).
 double sphere_final_course(double lat, double course, double distance_m);
