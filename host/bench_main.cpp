@@ -2,7 +2,8 @@
 // emulated host and writes the timeline.
 //
 //   carrier-bench                         the bundled default scenario, into runs/latest
-//   carrier-bench run SCENARIO --out DIR  a scenario, timeline into DIR/timeline.jsonl
+//   carrier-bench run SCENARIO --out DIR  a scenario, timeline into DIR/timeline.jsonl and
+//                                         the sounds played into DIR/audio.wav
 //   carrier-bench check SCENARIO          validates a scenario without running it
 #include <unistd.h>
 
@@ -51,6 +52,15 @@ void print_summary(const host::Scenario& scenario, host::Host& host, const std::
         for (const auto* e : texts)
             std::printf("  t=%7.2f  %-6s %4.1fs  \"%s\"\n", e->t, e->data.value("color", "").c_str(),
                         e->data.value("seconds", 0.0), e->data.value("text", "").c_str());
+    }
+    // Sounds the module played through the sound library, with their files.
+    size_t plays = 0;
+    for (const auto* e : timeline.of_kind("sound")) {
+        const int ordinal = e->data.value("ordinal", 0);
+        if (ordinal != 33 && ordinal != 48) continue;
+        if (plays++ == 0) std::printf("Sounds played:\n");
+        std::printf("  t=%7.2f  ordinal %d  handle %d  %s%s\n", e->t, ordinal, e->data.value("handle", 0),
+                    e->data.value("path", "").c_str(), e->data.contains("refused") ? "  (refused)" : "");
     }
     const auto errors = timeline.of_kind("stderr");
     if (!errors.empty()) {
@@ -129,6 +139,15 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         return 1;
     }
     print_summary(*scenario, host, timeline_path);
+    if (options.sound_library) {
+        // Silent, of the run's length, when nothing played.
+        const std::string audio_path = (fs::absolute(out_dir) / "audio.wav").string();
+        if (!host.sound().write_track(audio_path, host.sim_time(), &error)) {
+            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+            return 2;
+        }
+        std::printf("Audio track: %s\n", audio_path.c_str());
+    }
     return 0;
 }
 
@@ -145,7 +164,7 @@ int main(int argc, char** argv)
     std::string out_dir = "runs/latest";
     bool quiet = false;
     bool record_frames = false;
-    CLI::App* run_cmd = app.add_subcommand("run", "run a scenario and write DIR/timeline.jsonl");
+    CLI::App* run_cmd = app.add_subcommand("run", "run a scenario and write DIR/timeline.jsonl and DIR/audio.wav");
     run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required()->check(CLI::ExistingFile);
     run_cmd->add_option("--out", out_dir, "run directory for the timeline")->capture_default_str();
     run_cmd->add_flag("--quiet", quiet, "print only the summary; do not echo the module's standard error");

@@ -17,8 +17,9 @@
 //   - the process clock (simulated time, milliseconds) and the standard error
 //     stream (recorded, and echoed unless quiet);
 //   - the host's NAV frequency keys NAV1_RADIO_SET and NAV2_RADIO_SET.
-// What is not: drawing, mouse input routing by rectangle, sound output
-// (the sound library is absent unless a test installs one).
+//   - the external sound library by its six ordinals (host/sound_library),
+//     present unless the options leave it out, and the run's audio track.
+// What is not: drawing, mouse input routing by rectangle, live sound output.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,7 @@
 #include "host/calculator.h"
 #include "host/process_services.h"
 #include "host/simconnect_server.h"
+#include "host/sound_library.h"
 #include "host/timeline.h"
 #include "host/world.h"
 #include "platform/gauge_interface.h"
@@ -47,6 +49,7 @@ struct HostOptions {
     bool record_frame_messages = false;  // record every per-frame SimConnect message
     bool record_every_named_set = false;  // record every set of a named variable, not only changes
     bool auto_sim_start = true;     // send "SimStart" on the frame after the open message was delivered
+    bool sound_library = true;      // offer the module the emulated sound library
 };
 
 struct PlacedGauge {
@@ -97,6 +100,7 @@ public:
     World& world() { return world_; }
     Timeline& timeline() { return timeline_; }
     SimConnectServer& simconnect() { return *simconnect_; }
+    SoundLibraryEmulation& sound() { return sound_; }
     PanelVariables& panel_variables() { return panel_variables_; }
     const std::deque<PlacedGauge>& gauges() const { return gauges_; }
     double sim_time() const { return static_cast<double>(frame_) / options_.frame_rate; }
@@ -134,6 +138,7 @@ private:
     Calculator calculator_;
     std::unique_ptr<SimConnectServer> simconnect_;
     ProcessHooks process_hooks_;
+    SoundLibraryEmulation sound_;
 
     void* module_handle_ = nullptr;
     std::string loaded_path_;  // the module file actually loaded (a private copy or the original)

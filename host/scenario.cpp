@@ -366,13 +366,14 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
         if (kind == "description") {
             s.description = e->GetText() ? e->GetText() : "";
         } else if (kind == "simulator") {
-            r.only(e, {"root", "local_time", "sim_start"});
+            r.only(e, {"root", "local_time", "sim_start", "sound_library"});
             const std::filesystem::path root_path = base / r.text(e, "root");
             if (!std::filesystem::is_directory(root_path))
                 r.fail(e, "the simulator root " + root_path.string() + " is not a directory");
             s.sim_root = std::filesystem::canonical(root_path).string();
             if (auto t = r.number(e, "local_time")) s.local_time = *t;
             if (auto a = r.number(e, "sim_start")) s.auto_sim_start = *a != 0.0;
+            if (auto a = r.number(e, "sound_library")) s.sound_library = *a != 0.0;
             have_root = true;
         } else if (kind == "panel") {
             r.only(e, {});
@@ -471,6 +472,7 @@ HostOptions host_options_for(const Scenario& scenario, const std::string& module
     options.frame_rate = scenario.frame_rate;
     options.local_time_start = scenario.local_time;
     options.auto_sim_start = scenario.auto_sim_start;
+    options.sound_library = scenario.sound_library;
     return options;
 }
 

@@ -71,7 +71,7 @@ void select_carrier()
         if (moduleState->sounds->soundReloadNeeded) load_sounds();
         if (carrier.FLOLS_Name != "none") create_flols_object();
     } else {
-        tacanMessage = " ";
+        tacanMessage.assign(1, ' ');  // one blank
         carrierFound = 0;
         lockMessagePending = 0;
         show_text(tacanMessage.c_str(), SIMCONNECT_TEXT_TYPE_PRINT_RED, 1.0f);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "geo/approach.h"
+#include "landing/landing_lights.h"
 #include "sim/connection.h"
 #include "sim/deck_services.h"
 #include "state/module_state.h"
@@ -57,6 +58,7 @@ static void handle_user_data(const SIMCONNECT_RECV* message, DWORD size)
     compute_ils_solution();
     compute_tacan_solution();
     update_validity();
+    update_landing_lights();
 
     if (!lockMessagePending) return;
     if (approachSolution.tcnValid == 1 &&
