@@ -118,6 +118,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         return 2;
     }
     const std::string timeline_path = (fs::absolute(out_dir) / "timeline.jsonl").string();
+    const std::string audio_path = (fs::absolute(out_dir) / "audio.wav").string();  // before the run enters the sim root
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
@@ -141,7 +142,6 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     print_summary(*scenario, host, timeline_path);
     if (options.sound_library) {
         // Silent, of the run's length, when nothing played.
-        const std::string audio_path = (fs::absolute(out_dir) / "audio.wav").string();
         if (!host.sound().write_track(audio_path, host.sim_time(), &error)) {
             std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
             return 2;
