@@ -10,7 +10,7 @@ PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-de
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build asan demo test bench clean
+.PHONY: all deps build asan demo test bench sounds clean
 
 all: build
 
@@ -38,7 +38,7 @@ asan: deps $(ASAN_BUILD)/build.ninja
 demo: build
 	@mkdir -p runs/latest
 	$(BUILD)/carrier-bench run scenarios/default.xml --out runs/latest
-	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl)"
+	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, audio.wav)"
 
 test: build asan
 	cd $(BUILD) && ctest --output-on-failure
@@ -46,6 +46,10 @@ test: build asan
 
 bench: build
 	$(BUILD)/carrier_benchmarks
+
+# Remakes the bundled sound files (espeak-ng and sox; see docs/configuration.md).
+sounds: deps
+	scripts/make_sounds.sh
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) runs
