@@ -71,7 +71,7 @@ std::string read_file(const std::string& path)
 // degrees); the aircraft `distance` nm out on the line at 120 kt on the
 // 3.5 degree slope (`low_ft` below it), the TACAN tuned to 116.30 at 0.5 s.
 std::string kitty_hawk_approach(double distance_nm, double low_ft, const std::string& events, double end_s,
-                                const std::string& first_tuning = "")
+                                const std::string& first_tuning = "", const std::string& gauge_parameters = "9.5")
 {
     const double height_ft = distance_nm * 6076.1 * std::tan(3.5 * M_PI / 180) + 61 - low_ft;
     std::ostringstream s;
@@ -83,7 +83,8 @@ std::string kitty_hawk_approach(double distance_nm, double low_ft, const std::st
       << distance_nm << R"(" altitude=")" << height_ft
       << R"(" heading="35" speed="120" vertical_speed="-743" on_ground="0"/>
 </world>
-<panel><gauge name="Tacan_Navigation" parameters="NAV1"/><gauge name="Approach_Ctrl" parameters="9.5"/></panel>
+<panel><gauge name="Tacan_Navigation" parameters="NAV1"/><gauge name="Approach_Ctrl" parameters=")"
+      << gauge_parameters << R"("/></panel>
 <run rate="10" end=")" << end_s << R"(">)" << first_tuning << R"(
   <event time="0.5"><key event="NAV1_RADIO_SET" value="0x11630"/></event>
 )" << events << "</run>";
@@ -271,4 +272,31 @@ TEST(LandingAids, ACarrierWhoseLanguageHasNoListShowsNoneAndKeepsThePreviousSoun
     ASSERT_FALSE(made.empty());
     EXPECT_EQ(made[0].text, "none");
     EXPECT_EQ(made[0].sound, "Gauges/Sounds/English/callball.wav");
+}
+
+TEST(LandingAids, ThePowerLightComesOnAtALineUpCheckAboveTheGaugesAngleOfAttackOnly)
+{
+    struct Variant {
+        const char* parameters;
+        double alpha;
+        bool lit;
+    } variants[] = {{"9.5", 12.0, true}, {"9.5", 9.5, false}, {"", 30.0, false}, {"none", 30.0, false}};
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(testing::Message() << v.parameters << " " << v.alpha);
+        TempRoot root;
+        const std::string alpha = "  <event time=\"0.2\"><set var=\"INCIDENCE ALPHA\" unit=\"degrees\" value=\"" +
+                                  std::to_string(v.alpha) + "\"/></event>\n";
+        // From 0.7 nm the line-up check at 0.55 nm comes after about 4.5 s; the light stays on 3 s.
+        PathRun r(root.scenario(kitty_hawk_approach(0.7, 0, alpha, 12, "", v.parameters)));
+        ASSERT_TRUE(r.result.ok) << r.error << r.result.error;
+        EXPECT_EQ(raised(r.timeline(), "0x11106").size(), 2u);  // 0.55 and 0.4 nm
+        const auto light = lvar_values(r.timeline(), "PowerLight");
+        if (v.lit) {
+            ASSERT_GE(light.size(), 2u);
+            EXPECT_EQ(light[0], 1.0);
+            EXPECT_EQ(light[1], 0.0);
+        } else {
+            EXPECT_TRUE(light.empty());
+        }
+    }
 }
