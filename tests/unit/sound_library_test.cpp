@@ -124,7 +124,9 @@ TEST_F(SoundLibraryTest, PlayQueryRestartStopAndReleaseAreBookedAtTheSimulationT
         if (s.ordinal == 33) table->ordinal_33(h, s.value);
         if (s.ordinal == 48) table->ordinal_48(h, s.value);
         if (s.ordinal == 50) table->ordinal_50(h);
-        if (s.ordinal != 50) EXPECT_EQ(table->ordinal_28(h), s.playing);
+        if (s.ordinal != 50) {
+            EXPECT_EQ(table->ordinal_28(h), s.playing);
+        }
     }
     table->ordinal_33(h, 0);  // a released handle plays nothing, and the timeline says why
     table->ordinal_33(0, 0);
