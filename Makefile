@@ -8,11 +8,12 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= 2
 PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-dev \
               nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev \
-              clang libclang-rt-dev valgrind
+              clang libclang-rt-dev valgrind \
+              libsndfile1-dev libsamplerate0-dev espeak-ng sox
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build asan fuzz-build fuzz demo docs test bench bench-callgrind clean
+.PHONY: all deps build asan fuzz-build fuzz demo docs test bench bench-callgrind sounds clean
 
 all: build
 
@@ -42,7 +43,7 @@ demo: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target carrier-bench carrier_ops
 	@mkdir -p runs/latest
 	$(BUILD)/carrier-bench run scenarios/default.xml --out runs/latest
-	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, summary.txt)"
+	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, summary.txt, audio.wav)"
 
 # Writes the generated documentation (docs/variables.md) from the bench's tables.
 docs: deps $(BUILD)/build.ninja
@@ -84,6 +85,10 @@ bench: build
 # Instructions per frame of the frame loop and the module's share (callgrind, a minute or two).
 bench-callgrind: build
 	benchmarks/callgrind_per_frame.sh $(BUILD)
+
+# Remakes the bundled sound files (espeak-ng and sox; see docs/configuration.md).
+sounds: deps
+	scripts/make_sounds.sh
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) runs

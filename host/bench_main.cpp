@@ -2,7 +2,9 @@
 // emulated host and writes the timeline.
 //
 //   carrier-bench                         the bundled default scenario, into the checkout's runs/latest
-//   carrier-bench run SCENARIO --out DIR  a scenario, timeline into DIR/timeline.jsonl
+//   carrier-bench run SCENARIO --out DIR  a scenario, timeline into DIR/timeline.jsonl, the
+//                                         summary into DIR/summary.txt, the sounds played
+//                                         into DIR/audio.wav
 //   carrier-bench check SCENARIO          validates a scenario (and lints its root) without running it
 //   carrier-bench lint [SIMROOT]          lints a simulator root's configuration files
 //   carrier-bench vars                    lists the variables, units and key events the bench knows
@@ -135,6 +137,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     }
     // Both paths are made absolute now: the run enters the simulator root.
     const std::string timeline_path = (fs::absolute(out_dir) / "timeline.jsonl").string();
+    const std::string audio_path = (fs::absolute(out_dir) / "audio.wav").string();  // before the run enters the sim root
     const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
@@ -194,6 +197,14 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         return 2;
     }
     std::printf("Summary -> %s\n", summary_path.c_str());
+    if (options.sound_library) {
+        // Silent, of the run's length, when nothing played.
+        if (!host.sound().write_track(audio_path, host.sim_time(), &error)) {
+            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+            return 2;
+        }
+        std::printf("Audio track -> %s\n", audio_path.c_str());
+    }
     for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
     return result.failures.empty() ? 0 : 1;
 }
@@ -226,8 +237,8 @@ int bench_main(int argc, char** argv)
     std::string out_dir = "runs/latest";
     bool quiet = false;
     RecordingOptions recording;
-    CLI::App* run_cmd = app.add_subcommand("run", "run a scenario and write DIR/timeline.jsonl");
-    run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required();
+    CLI::App* run_cmd = app.add_subcommand("run", "run a scenario and write DIR/timeline.jsonl, DIR/summary.txt and DIR/audio.wav");
+    run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required()->check(CLI::ExistingFile);
     run_cmd->add_option("--out", out_dir, "run directory for the timeline")->capture_default_str();
     run_cmd->add_flag("--quiet", quiet, "print only the summary; do not echo the module's standard error");
     run_cmd->add_flag("--record-frames", recording.frames, "record every per-frame SimConnect message on the timeline");

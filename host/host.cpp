@@ -163,7 +163,7 @@ PANELS Host::panel_table = {
 // [loading] -----------------------------------------------------------------
 Host::Host(HostOptions options)
     : options_(std::move(options)), calculator_(*this, panel_variables_),
-      simconnect_(std::make_unique<SimConnectServer>(world_, timeline_))
+      simconnect_(std::make_unique<SimConnectServer>(world_, timeline_)), sound_(timeline_, options_.sim_root)
 {
     if (options_.frame_rate <= 0) options_.frame_rate = 30.0;
     simconnect_->set_record_frame_messages(options_.record_frame_messages);
@@ -176,7 +176,9 @@ Host::Host(HostOptions options)
             std::fflush(stderr);
         }
     };
-    process_hooks_.sound_library = []() -> const SoundLibrary* { return nullptr; };
+    process_hooks_.sound_library = [this]() -> const SoundLibrary* {
+        return options_.sound_library ? sound_.activate() : nullptr;
+    };
 }
 
 Host::~Host()

@@ -17,8 +17,9 @@
 //   - the process clock (simulated time, milliseconds) and the standard error
 //     stream (recorded, and echoed unless quiet);
 //   - the host's NAV frequency keys NAV1_RADIO_SET and NAV2_RADIO_SET.
-// What is not: drawing, mouse input routing by rectangle, sound output
-// (the sound library is absent unless a test installs one).
+//   - the external sound library by its six ordinals (host/sound_library),
+//     present unless the options leave it out, and the run's audio track.
+// What is not: drawing, mouse input routing by rectangle, live sound output.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,7 @@
 #include "host/calculator.h"
 #include "host/process_services.h"
 #include "host/simconnect_server.h"
+#include "host/sound_library.h"
 #include "host/timeline.h"
 #include "host/world.h"
 #include "platform/gauge_interface.h"
@@ -54,6 +56,7 @@ struct HostOptions {
     // the value recorded last (0: on every change).
     double named_deadband = 0.0;
     bool auto_sim_start = true;     // send "SimStart" on the frame after the open message was delivered
+    bool sound_library = true;      // offer the module the emulated sound library
 };
 
 struct PlacedGauge {
@@ -110,6 +113,7 @@ public:
     World& world() { return world_; }
     Timeline& timeline() { return timeline_; }
     SimConnectServer& simconnect() { return *simconnect_; }
+    SoundLibraryEmulation& sound() { return sound_; }
     PanelVariables& panel_variables() { return panel_variables_; }
     const std::deque<PlacedGauge>& gauges() const { return gauges_; }
     double sim_time() const { return static_cast<double>(frame_) / options_.frame_rate; }
@@ -147,6 +151,7 @@ private:
     Calculator calculator_;
     std::unique_ptr<SimConnectServer> simconnect_;
     ProcessHooks process_hooks_;
+    SoundLibraryEmulation sound_;
 
     void* module_handle_ = nullptr;
     std::string loaded_path_;  // the module file actually loaded (a private copy or the original)

@@ -163,6 +163,13 @@ std::vector<Happening> happenings(const Timeline& timeline)
             note(e.t, stderr_text(field(d, "line")));
         } else if (e.kind == "note") {
             note(e.t, "note: " + field(d, "text"));
+        } else if (e.kind == "sound") {
+            const double ordinal = number_field(d, "ordinal");
+            if (ordinal == 33 || ordinal == 48)
+                note(e.t, "sound " + (d.contains("refused") ? "refused: " + field(d, "refused")
+                                                            : "played: " + field(d, "path")));
+            else if (ordinal == 30 && number_field(d, "result") == 0.0)
+                note(e.t, "sound not loaded: \"" + field(d, "path") + "\": " + field(d, "reason"));
         }
     }
     return out;

@@ -465,7 +465,7 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
         if (kind == "description") {
             s.description = e->GetText() ? e->GetText() : "";
         } else if (kind == "simulator") {
-            r.only(e, {"root", "local_time", "sim_start"});
+            r.only(e, {"root", "local_time", "sim_start", "sound_library"});
             const std::string root_text = r.text(e, "root");
             if (root_text.empty()) r.fail(e, "the simulator root is empty; give the directory that holds Gauges/");
             const std::filesystem::path root_path = base / root_text;
@@ -482,6 +482,7 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
             if (ec) r.fail(e, "the simulator root " + root_path.string() + " cannot be resolved: " + ec.message());
             if (auto t = r.number(e, "local_time", SCENARIO_TIME)) s.local_time = *t;
             if (auto a = r.flag(e, "sim_start")) s.auto_sim_start = *a;
+            if (auto a = r.flag(e, "sound_library")) s.sound_library = *a;
             have_root = true;
         } else if (kind == "panel") {
             r.only(e, {});
@@ -607,6 +608,7 @@ HostOptions host_options_for(const Scenario& scenario, const std::string& module
     options.frame_rate = scenario.frame_rate;
     options.local_time_start = scenario.local_time;
     options.auto_sim_start = scenario.auto_sim_start;
+    options.sound_library = scenario.sound_library;
     return options;
 }
 

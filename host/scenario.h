@@ -66,6 +66,7 @@ struct Scenario {
     double end_time = 10.0;   // seconds
     double local_time = 43200.0;
     bool auto_sim_start = true;
+    bool sound_library = true;  // <simulator sound_library="0">: the host offers no sound library
     std::vector<PanelPlacement> panel;
     std::vector<ScenarioAction> setup;  // world set-up, before module start
     std::vector<ScenarioEvent> events;

@@ -1,6 +1,8 @@
 // The command-event handler and the catapult velocity write.
 #include "sim/command_events.h"
 
+#include "landing/approach_control.h"
+#include "landing/landing_lights.h"
 #include "sim/connection.h"
 #include "sim/dispatch.h"
 #include "state/module_state.h"
@@ -27,11 +29,25 @@ void handle_command_event(uint32_t event_id, uint32_t value, void* user_data)
     case CMD_TUNE:
         select_carrier();
         break;
+    case CMD_WAVE_OFF_CHECK:
+        run_wave_off_check();
+        break;
     case CMD_CATAPULT_VELOCITY:
         write_catapult_velocity();
         break;
+    case CMD_CALL_BALL:
+        lso_call_ball();
+        break;
+    case CMD_ALTITUDE_CHECK:
+        lso_altitude_check(value);
+        break;
+    case CMD_LINE_UP_CHECK:
+        lso_line_up_check(value);
+        break;
+    case CMD_WIRE_REPORT:
+        lso_wire_report(value);
+        break;
     default:
-        // The wave-off check and the officer's calls belong to the landing aids.
         break;
     }
 }

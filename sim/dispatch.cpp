@@ -1,38 +1,19 @@
-// Dispatch of SimConnect messages and carrier detection.
+// Dispatch of SimConnect messages.
 //
-// Index: [values] [boat list] [user data] [ship data and helicopter]
-//        [AI objects] [carrier selection] [dispatch]
+// Index: [values] [boat list] [user data] [ship data]
+//        [objects added and removed] [dispatch]
 #include "sim/dispatch.h"
 
-#include <tinyxml.h>
-
-#include <cmath>
 #include <cstring>
 
-#include "config/carrier_list.h"
 #include "geo/approach.h"
-#include "geo/geodesy.h"
-#include "geo/numeric.h"
+#include "landing/landing_lights.h"
 #include "sim/connection.h"
 #include "sim/deck_services.h"
-#include "sound/sound_channel.h"
 #include "state/module_state.h"
 
 // [values] --------------------------------------------------------------------
 std::map<int32_t, BoatRecord> boatList;
-uint32_t carrierObjectId = 0;
-uint8_t carrierDataReceived = 0;
-uint8_t lockMessagePending = 0;
-std::string tacanMessage;
-uint32_t flolsObjectId = 0;
-uint8_t flolsObjectExists = 0;
-uint32_t heloObjectId = 0;
-uint8_t heloObjectExists = 0;
-uint8_t heloControlReleased = 0;
-double heloSpeed = 0.0;
-
-// Ship yaw rate above which the ship counts as turning.
-constexpr double SHIP_TURNING_YAW_RATE = 0.01;
 
 // Offset of the data in an object-data message.
 constexpr DWORD OBJECT_DATA_OFFSET = 40;
@@ -77,6 +58,7 @@ static void handle_user_data(const SIMCONNECT_RECV* message, DWORD size)
     compute_ils_solution();
     compute_tacan_solution();
     update_validity();
+    update_landing_lights();
 
     if (!lockMessagePending) return;
     if (approachSolution.tcnValid == 1 &&
@@ -90,42 +72,7 @@ static void handle_user_data(const SIMCONNECT_RECV* message, DWORD size)
     }
 }
 
-// [ship data and helicopter] ----------------------------------------------------------
-// Removes the helicopter; the flags stay set when the simulator refuses, so
-// the removal is tried again at the next occasion.
-static void remove_helo_object()
-{
-    lastSimConnectResult = SimConnect_AIRemoveObject(simConnectHandle, heloObjectId, REQ_HELO_OBJECT);
-    if (lastSimConnectResult == S_OK) {
-        heloObjectExists = 0;
-        heloControlReleased = 0;
-    }
-}
-
-// Places the helicopter at Helo_Bearing (relative to the ship's heading) and
-// Helo_Distance from the ship, heading as the ship, at the ship's speed.
-static void create_helo_object()
-{
-    const CarrierEntry& carrier = *moduleState->carrier;
-    const double course = wrap_angle(carrier.deckHeading + carrier.Helo_Bearing * RAD_PER_DEG);
-    const double distance_nm = carrier.Helo_Distance / METERS_PER_NM;
-    const double lat = destination_latitude(carrier.deckLatitude, distance_nm, course);
-    const double lon = destination_longitude(carrier.deckLatitude, carrier.deckLongitude, distance_nm, course);
-    aiInitPosition.Latitude = lat * DEG_PER_RAD;
-    aiInitPosition.Longitude = lon * -1.0 * DEG_PER_RAD;
-    aiInitPosition.Altitude = 0.0;
-    aiInitPosition.Pitch = 0.0;
-    aiInitPosition.Bank = 0.0;
-    aiInitPosition.Heading = DEG_PER_RAD * carrier.deckHeading;
-    aiInitPosition.OnGround = 1;
-    // Truncated towards zero; NaN gives 0 and values beyond the int32 range
-    // the nearest end of it (truncate_to_int32).
-    aiInitPosition.Airspeed = static_cast<DWORD>(truncate_to_int32(moduleState->ship->airspeedTrue));
-    lastSimConnectResult = SimConnect_AICreateSimulatedObject(simConnectHandle, carrier.Sim_Name_Helo.c_str(),
-                                                              aiInitPosition, REQ_HELO_OBJECT);
-    if (lastSimConnectResult == S_OK) heloObjectExists = 1;
-}
-
+// [ship data] ---------------------------------------------------------------------
 static void handle_ship_data(const SIMCONNECT_RECV_SIMOBJECT_DATA* message, DWORD size)
 {
     CarrierEntry& carrier = *moduleState->carrier;
@@ -146,37 +93,10 @@ static void handle_ship_data(const SIMCONNECT_RECV_SIMOBJECT_DATA* message, DWOR
     carrier.blastDeflector4 = ship.blastShield[3];
     carrierDataReceived = 1;
 
-    if (carrier.Sim_Name_Helo == "none" || approachSolution.tcnValid != 1) return;
-    if (std::fabs(carrier.deckYawRate) > SHIP_TURNING_YAW_RATE) {
-        if (heloObjectExists) remove_helo_object();
-    } else if (heloObjectExists) {
-        if (heloControlReleased) {
-            heloSpeed = carrier.deckSpeed;
-            lastSimConnectResult = SimConnect_SetDataOnSimObject(simConnectHandle, DEF_HELO_VELOCITY, heloObjectId, 0,
-                                                                 0, sizeof heloSpeed, &heloSpeed);
-        }
-    } else {
-        create_helo_object();
-    }
+    update_helo_object();
 }
 
-// [AI objects] ----------------------------------------------------------------------
-static void handle_assigned_object_id(const SIMCONNECT_RECV_ASSIGNED_OBJECT_ID* message)
-{
-    switch (message->dwRequestID) {
-    case REQ_FLOLS_OBJECT:
-        flolsObjectId = message->dwObjectID;
-        break;
-    case REQ_HELO_OBJECT:
-        heloObjectId = message->dwObjectID;
-        heloControlReleased = 1;
-        lastSimConnectResult = SimConnect_AIReleaseControl(simConnectHandle, message->dwObjectID, REQ_HELO_OBJECT);
-        break;
-    default:
-        break;
-    }
-}
-
+// [objects added and removed] ------------------------------------------------------
 static void handle_object_add_remove(const SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOVE* message)
 {
     if (message->uEventID == EVT_OBJECT_ADDED) {
@@ -191,83 +111,6 @@ static void handle_object_add_remove(const SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOV
         if (heloObjectExists) remove_helo_object();
     }
 }
-
-// [carrier selection] ----------------------------------------------------------------
-uint32_t find_carrier_object()
-{
-    const UserAircraftData& user = *moduleState->userAircraft;
-    const std::string& wanted = moduleState->carrier->Sim_Name;
-    uint32_t best = 0;
-    double best_distance = 0.0;
-    bool found = false;
-    for (const auto& [entry, boat] : boatList) {
-        if (boat.title != wanted) continue;
-        const double d =
-            great_circle_distance(user.planeLatitude, -user.planeLongitude, boat.latitude, -boat.longitude);
-        if (!found || d < best_distance) {
-            found = true;
-            best = boat.objectId;
-            best_distance = d;
-        }
-    }
-    return best;
-}
-
-void select_carrier()
-{
-    TiXmlDocument document("./Gauges/ZEB_Carrier.xml");
-    load_carrier_entry(document, to_single_precision(tunedTacanFrequency));
-    CarrierEntry& carrier = *moduleState->carrier;
-
-    tacanMessage = "TACAN tuned on " + carrier.Name;
-
-    clear_approach_solution();
-    carrierFound = 0;
-    carrierObjectId = 0;
-
-    if (flolsObjectExists) {
-        lastSimConnectResult = SimConnect_AIRemoveObject(simConnectHandle, flolsObjectId, REQ_FLOLS_OBJECT);
-        if (lastSimConnectResult == S_OK) flolsObjectExists = 0;
-    }
-    if (heloObjectExists) remove_helo_object();
-
-    if (carrier.valid == 1 && carrier.CarrierType == CARRIER_TYPE_SHIP) {
-        carrierObjectId = find_carrier_object();
-        if (carrierObjectId != 0) {
-            carrierFound = 1;
-            lockMessagePending = 1;
-            carrierDataReceived = 0;
-            request_carrier_data(carrierObjectId);
-            if (moduleState->sounds->soundReloadNeeded) load_sounds();
-        } else {
-            carrierFound = 0;
-            lockMessagePending = 0;
-            show_text(tacanMessage.c_str(), SIMCONNECT_TEXT_TYPE_PRINT_RED, 5.0f);
-        }
-    } else if (carrier.valid == 1 && carrier.CarrierType == CARRIER_TYPE_FIXED_SITE) {
-        carrierFound = 1;
-        lockMessagePending = 1;
-        if (moduleState->sounds->soundReloadNeeded) load_sounds();
-        if (carrier.FLOLS_Name != "none") {
-            aiInitPosition.Latitude = carrier.Lat_FLOLS;
-            aiInitPosition.Longitude = carrier.Lon_FLOLS;
-            aiInitPosition.Altitude = carrier.deckAltitude * 6076.115485564304;
-            aiInitPosition.Pitch = 0.0;
-            aiInitPosition.Bank = 0.0;
-            aiInitPosition.Heading = carrier.deckHeading * DEG_PER_RAD;
-            aiInitPosition.OnGround = 1;
-            aiInitPosition.Airspeed = 0;
-            lastSimConnectResult = SimConnect_AICreateSimulatedObject(simConnectHandle, carrier.FLOLS_Name.c_str(),
-                                                                      aiInitPosition, REQ_FLOLS_OBJECT);
-            if (lastSimConnectResult == S_OK) flolsObjectExists = 1;
-        }
-    } else {
-        tacanMessage = " ";
-        carrierFound = 0;
-        lockMessagePending = 0;
-        show_text(tacanMessage.c_str(), SIMCONNECT_TEXT_TYPE_PRINT_RED, 1.0f);
-    }
-}  // the carrier-list document is released here
 
 // [dispatch] -----------------------------------------------------------------------
 void dispatch_procedure(SIMCONNECT_RECV* data, DWORD size, void* context)

@@ -39,3 +39,11 @@ void load_sounds()
     load_sound_slot(SOUND_LINE_UP, list.LineUp, soundGroup);
     load_sound_slot(SOUND_WAVE_OFF, list.WaveOff, soundGroup);
 }
+
+void play_sound_slot(SoundSlot slot)
+{
+    const int32_t sound = soundSlots[slot];
+    if (sound == 0) return;
+    const SoundLibrary* library = process_sound_library();
+    if (library) library->ordinal_33(sound, 0);
+}

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-// Slots in load order: Wire1..Wire4, CallBall, TooHigh, TooLow, LineUp, WaveOff.
+// Slots in load order (slot numbers 1..9 of the sound lists, 0-based here): Wire1..Wire4, CallBall, TooHigh, TooLow, LineUp, WaveOff.
 enum SoundSlot {
     SOUND_WIRE1 = 0,
     SOUND_WIRE2,
@@ -30,3 +30,7 @@ void load_sounds();
 // Loads `path` into `slot` ("none" empties the slot without calling the
 // library); returns the slot's new handle.
 int32_t load_sound_slot(SoundSlot slot, const std::string& path, int32_t group);
+
+// Plays the slot's sound from its start (ordinal 33 with the handle and 0);
+// a slot of 0, or no sound library, plays nothing.
+void play_sound_slot(SoundSlot slot);
