@@ -92,6 +92,37 @@ void print_summary(const host::Scenario& scenario, host::Host& host, const std::
         std::printf("Calculator failures: %zu (see \"calc_error\" events)\n", host.calculator_failures());
 }
 
+// The catapult's launches: the states published, the stroke time (state 2 to
+// the end), the last velocity command and how the aircraft left the deck.
+void print_catapult_summary(const host::Timeline& timeline)
+{
+    std::string states;
+    double stroke_start = -1.0, stroke_time = -1.0;
+    for (const auto* e : timeline.of_kind("lvar")) {
+        if (e->data.value("name", "") != "Catapult_State") continue;
+        const double state = e->data.value("value", 0.0);
+        char item[48];
+        std::snprintf(item, sizeof item, "%s%.0f (t=%.2f)", states.empty() ? "" : ", ", state, e->t);
+        states += item;
+        if (state == 2.0) stroke_start = e->t;
+        else if (state == 0.0 && stroke_start >= 0.0 && stroke_time < 0.0) stroke_time = e->t - stroke_start;
+    }
+    if (states.empty()) return;
+    std::printf("Catapult:\n  Catapult_State   %s\n", states.c_str());
+    if (stroke_time >= 0.0) std::printf("  stroke time      %.3f s\n", stroke_time);
+    double last_command = -1.0;
+    for (const auto* e : timeline.of_kind("simconnect")) {
+        if (e->data.value("call", "") != "SimConnect_SetDataOnSimObject" || e->data["args"].value("define", -1) != 3)
+            continue;
+        const auto& values = e->data["args"]["values"];
+        if (!values.empty() && values[0].is_number()) last_command = values[0].get<double>();
+    }
+    if (last_command >= 0.0) std::printf("  end speed        %.2f m/s (last velocity command)\n", last_command);
+    for (const auto* e : timeline.of_kind("deck"))
+        std::printf("  left the deck    t=%.2f at %.2f m/s over the ground, %.2f m/s over the deck\n", e->t,
+                    e->data.value("ground_speed", 0.0), e->data.value("deck_speed", 0.0));
+}
+
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
         bool record_frames)
 {
@@ -129,6 +160,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         return 1;
     }
     print_summary(*scenario, host, timeline_path);
+    print_catapult_summary(host.timeline());
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // The command-event handler and the catapult velocity write.
 #include "sim/command_events.h"
 
+#include "catapult/catapult.h"
 #include "sim/connection.h"
 #include "sim/dispatch.h"
 #include "state/module_state.h"
