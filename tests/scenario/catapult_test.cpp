@@ -152,7 +152,9 @@ TEST(CatapultLaunch, AWholeLaunchFromAShipUnderWayFollowsTheModelAndLeavesTheDec
     EXPECT_NEAR(commands[1].first, stroke, 1e-9);
     for (size_t i = 0; i < commands.size(); ++i) {
         const auto& [t, speed] = commands[i];
-        if (i >= 2) EXPECT_NEAR(t - commands[i - 1].first, 0.1, 1e-9) << i;
+        if (i >= 2) {
+            EXPECT_NEAR(t - commands[i - 1].first, 0.1, 1e-9) << i;
+        }
         EXPECT_NEAR(speed, a * (t - stroke) + v0, 1e-6) << "command " << i << " at " << t;  // ms-exact clock
         EXPECT_LT(speed, end);
     }
