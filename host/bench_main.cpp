@@ -107,7 +107,11 @@ bool summary_keeps(std::string_view kind, std::string_view line)
     if (kind == "named")
         return line.find("\"name\":\"TCN Valid\"") != std::string_view::npos ||
                line.find("\"name\":\"Carrier_Is_Found\"") != std::string_view::npos;
-    if (kind == "simconnect") return line.find(",\"result\":0,") == std::string_view::npos;
+    if (kind == "simconnect")
+        return line.find(",\"result\":0,") == std::string_view::npos ||
+               // the catapult's velocity commands (the launch's end speed)
+               (line.find("\"define\":3,") != std::string_view::npos &&
+                line.find("SimConnect_SetDataOnSimObject") != std::string_view::npos);
     if (kind == "dispatch") return false;
     return true;
 }
@@ -118,6 +122,46 @@ void add_named_sample(host::Timeline& summary, const host::Host& host, double t,
     summary.set_clock(t, frame);
     for (const std::string& name : host.published_named_variables())
         summary.event("named").str("name", name).num("value", host.named_variable(name));
+// The catapult's launches: the states published, the stroke time (state 2 to
+// the end), the last velocity command and how the aircraft left the deck.
+// Empty when the catapult never left state 0.
+std::string catapult_summary(const host::Timeline& timeline)
+{
+    std::string states;
+    double stroke_start = -1.0, stroke_time = -1.0;
+    for (const auto* e : timeline.of_kind("lvar")) {
+        if (e->data.value("name", "") != "Catapult_State") continue;
+        const double state = e->data.value("value", 0.0);
+        char item[48];
+        std::snprintf(item, sizeof item, "%s%.0f (t=%.2f)", states.empty() ? "" : ", ", state, e->t);
+        states += item;
+        if (state == 2.0) stroke_start = e->t;
+        else if (state == 0.0 && stroke_start >= 0.0 && stroke_time < 0.0) stroke_time = e->t - stroke_start;
+    }
+    if (states.empty()) return "";
+    std::string out = "Catapult:\n  Catapult_State   " + states + "\n";
+    char line[160];
+    if (stroke_time >= 0.0) {
+        std::snprintf(line, sizeof line, "  stroke time      %.3f s\n", stroke_time);
+        out += line;
+    }
+    double last_command = -1.0;
+    for (const auto* e : timeline.of_kind("simconnect")) {
+        if (e->data.value("call", "") != "SimConnect_SetDataOnSimObject" || e->data["args"].value("define", -1) != 3)
+            continue;
+        const auto& values = e->data["args"]["values"];
+        if (!values.empty() && values[0].is_number()) last_command = values[0].get<double>();
+    }
+    if (last_command >= 0.0) {
+        std::snprintf(line, sizeof line, "  end speed        %.2f m/s (last velocity command)\n", last_command);
+        out += line;
+    }
+    for (const auto* e : timeline.of_kind("deck")) {
+        std::snprintf(line, sizeof line, "  left the deck    t=%.2f at %.2f m/s over the ground, %.2f m/s over the deck\n",
+                      e->t, e->data.value("ground_speed", 0.0), e->data.value("deck_speed", 0.0));
+        out += line;
+    }
+    return out;
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
@@ -189,7 +233,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         if (!e.fired) input.never_fired.push_back(&e);
     input.failures = result.failures;
     input.calculator_failures = host.calculator_failures();
-    const std::string summary = host::format_summary(input);
+    const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
     std::fputs(summary.c_str(), stdout);
     FILE* file = std::fopen(summary_path.c_str(), "w");
     if (!file || std::fputs(summary.c_str() + 1, file) < 0 || std::fclose(file) != 0) {

@@ -179,6 +179,14 @@ Host::Host(HostOptions options)
     process_hooks_.sound_library = [this]() -> const SoundLibrary* {
         return options_.sound_library ? sound_.activate() : nullptr;
     };
+    world_.set_deck_observer([this](const DeckEvent& e) {
+        timeline_.add("deck", {{"event", e.what},
+                               {"ship", e.ship},
+                               {"ground_speed", e.ground_speed_mps},
+                               {"deck_speed", e.deck_speed_mps},
+                               {"x", e.x_m},
+                               {"z", e.z_m}});
+    });
 }
 
 Host::~Host()

@@ -241,6 +241,7 @@ ScenarioAction parse_aircraft(const Reader& r, const TiXmlElement* e)
     world.needs_place = relative_to;
     return {"aircraft", e->Row(), [=](Host& host, std::string* error) {
                 SimObject& user = host.world().user();
+                host.world().leave_deck();  // placed by the scenario, not by a deck
                 if (lat) World::set(user, var("PLANE LATITUDE"), *lat * M_PI / 180.0);
                 if (lon) World::set(user, var("PLANE LONGITUDE"), *lon * M_PI / 180.0);
                 if (!relative_to.empty()) {
@@ -352,9 +353,47 @@ ScenarioAction parse_boat(const Reader& r, const TiXmlElement* e, const BoatRefs
             world};
 }
 
+// <deck ship="TITLE" | ref="REF" x="M" z="M" [heading="DEG"] [bow stern half_width]/>:
+// the user aircraft stands on a boat's deck at (x starboard, z forward) metres
+// in the boat's frame, heading `heading` degrees from the boat's; the deck's
+// edges in the same frame (defaults of DeckArea).
+ScenarioAction parse_deck(const Reader& r, const TiXmlElement* e, const BoatRefs& refs)
+{
+    r.only(e, {"ship", "ref", "x", "z", "heading", "bow", "stern", "half_width"});
+    const std::string title = r.text(e, "ship", false, "");
+    const std::string ref = r.text(e, "ref", false, "");
+    if (title.empty() == ref.empty()) r.fail(e, "<deck> names its boat by ship (a title) or by ref, one of them");
+    const double x = r.required_number(e, "x");
+    const double z = r.required_number(e, "z");
+    const double heading = r.number(e, "heading").value_or(0.0);
+    DeckArea area;
+    area.bow_m = r.number(e, "bow").value_or(area.bow_m);
+    area.stern_m = r.number(e, "stern").value_or(area.stern_m);
+    area.half_width_m = r.number(e, "half_width").value_or(area.half_width_m);
+    if (!(area.stern_m < area.bow_m) || !(area.half_width_m > 0.0))
+        r.fail(e, "the deck needs stern < bow and a positive half_width (metres)");
+    if (z > area.bow_m || z < area.stern_m || std::fabs(x) > area.half_width_m)
+        r.fail(e, "the aircraft's place (x, z) is not on the deck");
+    const std::string which = ref.empty() ? "titled \"" + title + "\"" : "with ref \"" + ref + "\"";
+    return {"on deck of " + (ref.empty() ? title : ref), e->Row(), [=](Host& host, std::string* error) {
+                SimObject* boat = nullptr;
+                if (ref.empty()) {
+                    boat = boat_by_title(host, title);
+                } else if (auto it = refs->find(ref); it != refs->end()) {
+                    boat = host.world().find(it->second);
+                }
+                if (!boat || !host.world().place_on_deck(boat->id, x, z, heading * M_PI / 180.0, area)) {
+                    *error = "no boat " + which + " for the deck";
+                    return false;
+                }
+                return true;
+            }};
+}
+
 ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRefs& refs)
 {
     const std::string kind = e->Value();
+    if (kind == "deck") return parse_deck(r, e, refs);
     if (kind == "set") return parse_set(r, e);
     if (kind == "aircraft") return parse_aircraft(r, e);
     if (kind == "boat") return parse_boat(r, e, refs);

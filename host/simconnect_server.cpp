@@ -1032,6 +1032,7 @@ bool SimConnectServer::set_data_plainly(HANDLE handle, DWORD define_id, DWORD ob
 void SimConnectServer::apply_data(const DataDefinition& define, SimObject& object, const std::vector<double>& values)
 {
     static const SimVarInfo* velocity_z = find_sim_var("VELOCITY BODY Z");
+    static const SimVarInfo* velocity_x = find_sim_var("VELOCITY BODY X");
     static const SimVarInfo* airspeed = find_sim_var("AIRSPEED TRUE");
     for (size_t i = 0; i < define.datums.size(); ++i) {
         const DataDatum& datum = define.datums[i];
@@ -1040,6 +1041,9 @@ void SimConnectServer::apply_data(const DataDefinition& define, SimObject& objec
         World::set(object, *datum.var, base);
         // An AI object moves along its heading at its true airspeed (World::advance).
         if (datum.var == velocity_z && object.kind != ObjectKind::User) World::set(object, *airspeed, base);
+        // The user aircraft on a deck moves by the body velocities written (world_deck.cpp).
+        if ((datum.var == velocity_z || datum.var == velocity_x) && object.kind == ObjectKind::User)
+            world_.note_body_velocity_written();
     }
 }
 

@@ -146,6 +146,7 @@ void World::advance(double dt)
         set(object, lat, lat2);
         set(object, lon, lon2);
     }
+    advance_deck(dt);  // after the boats: the aircraft on a deck rides with its ship
 }
 
 }  // namespace host

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -29,6 +30,36 @@ struct SimObject {
     double motion_course = __builtin_nan("");
     double motion_sin = 0.0;
     double motion_cos = 1.0;
+};
+
+// The deck of a ship in the ship's frame (X starboard, Z forward, metres from
+// the ship's reference point): an aircraft beyond these edges is off the deck.
+// The default is a deck of about a Nimitz-class carrier's size.
+struct DeckArea {
+    double bow_m = 165.0;        // forward edge
+    double stern_m = -165.0;     // aft edge
+    double half_width_m = 38.0;  // each side of the centre line
+};
+
+// The user aircraft on a ship's deck, and after it left one (world_deck.cpp).
+struct DeckState {
+    uint32_t ship = 0;            // world id of the carrying ship; 0: on no deck
+    DeckArea area;                // that ship's deck
+    double x_m = 0.0, z_m = 0.0;  // position on the deck, ship's frame
+    double heading_offset = 0.0;  // aircraft heading minus the ship's, rad
+    double rel_x_mps = 0.0, rel_z_mps = 0.0;  // velocity over the deck, ship's frame
+    bool velocity_written = false;  // a client wrote VELOCITY BODY X or Z since the last step
+    bool free_flight = false;       // left a deck: flies on at its ground velocity
+    double north_mps = 0.0, east_mps = 0.0;  // ground velocity in free flight
+};
+
+// Something the deck motion reports (the host records it on the timeline).
+struct DeckEvent {
+    const char* what;          // "left_deck"
+    uint32_t ship;
+    double ground_speed_mps;   // "GROUND VELOCITY" at that moment
+    double deck_speed_mps;     // speed over the deck
+    double x_m, z_m;           // where on the deck, ship's frame
 };
 
 class World {
@@ -66,7 +97,30 @@ public:
 
     static constexpr uint32_t USER_OBJECT_ID = 1;
 
+    // [deck] (world_deck.cpp) The user aircraft standing on a boat's deck at
+    // (x_m starboard, z_m forward) in the boat's frame, heading
+    // `heading_offset` rad from the boat's. It rides with the boat until body
+    // velocities are written: "VELOCITY BODY Z" (forward) and "VELOCITY BODY X"
+    // (starboard) are speeds over the ground along and across its heading;
+    // it keeps its velocity over the deck between writes, and stops on the
+    // deck while "BRAKE PARKING INDICATOR" is set and nothing is written. A
+    // write that moves it over the deck (above 0.5 m/s) parts the hold-back
+    // bar ("HOLDBACK BAR INSTALLED" 0).
+    // Beyond the deck's edges it is airborne ("SIM ON GROUND" 0) and flies on
+    // at its ground velocity. False when `ship` is not a boat.
+    bool place_on_deck(uint32_t ship, double x_m, double z_m, double heading_offset, const DeckArea& area);
+    // The aircraft follows no deck and no deck launch any more.
+    void leave_deck() { deck_ = DeckState{}; }
+    const DeckState& deck() const { return deck_; }
+    // Called by the SimConnect server when a client wrote a body velocity of the user.
+    void note_body_velocity_written() { deck_.velocity_written = true; }
+    void set_deck_observer(std::function<void(const DeckEvent&)> observer) { deck_observer_ = std::move(observer); }
+
 private:
+    void advance_deck(double dt);
+    DeckState deck_;
+    std::function<void(const DeckEvent&)> deck_observer_;
+
     std::map<uint32_t, SimObject> objects_;
     std::vector<std::string> known_titles_;
     uint32_t next_id_ = 2;

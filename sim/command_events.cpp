@@ -1,6 +1,7 @@
 // The command-event handler and the catapult velocity write.
 #include "sim/command_events.h"
 
+#include "catapult/catapult.h"
 #include "landing/approach_control.h"
 #include "landing/landing_lights.h"
 #include "sim/connection.h"

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "catapult/catapult.h"
 #include "module/host_services.h"
 #include "sim/connection.h"
 #include "state/module_state.h"
@@ -20,7 +21,8 @@ void handle_toggle_animation(uint32_t value)
 }
 
 // Refuels to refuelLevels when the aircraft stands on the ground with the
-// parking brake set. The write's result is not checked.
+// parking brake set. The write counts as done only when the simulator
+// accepted it (result 0); a refused write answers as a refusal.
 void handle_refuel(uint32_t value)
 {
     if (!command_accepted(value, refuelIsButton)) return;
@@ -32,7 +34,8 @@ void handle_refuel(uint32_t value)
     if (standing && parking_brake == 1 && moduleState->userAircraft->simOnGround == 1) {
         lastSimConnectResult = SimConnect_SetDataOnSimObject(simConnectHandle, DEF_FUEL_TANKS, SIMCONNECT_OBJECT_ID_USER,
                                                              0, 0, sizeof refuelLevels, refuelLevels);
-        show_text("Refuelling is done!", SIMCONNECT_TEXT_TYPE_PRINT_GREEN, 2.0f);
+        if (lastSimConnectResult == S_OK) show_text("Refuelling is done!", SIMCONNECT_TEXT_TYPE_PRINT_GREEN, 2.0f);
+        else show_text("Refuelling can't be done!", SIMCONNECT_TEXT_TYPE_PRINT_GREEN, 2.0f);
     } else {
         show_text("Refuelling can't be done!", SIMCONNECT_TEXT_TYPE_PRINT_GREEN, 2.0f);
     }

@@ -36,8 +36,3 @@ void create_state_records(CarrierModuleState* state)
     state->lso = new LsoParameters{};
     state->sounds = new SoundList{};
 }
-double catapultTargetSpeed = 0.0;
-double catapultCrossSpeed = 0.0;
-int32_t launchPhase = 0;
-int32_t launchArmed = 0;
-uint8_t launchRequested = 0;

@@ -235,14 +235,5 @@ extern double tunedTacanFrequency;
 // 1 from the update that saw a new frequency until the next (gauges/tacan_navigation).
 extern uint8_t tuningChanged;
 
-// Launch state shared with the command events (catapult): the forward and
-// lateral body speeds to impose now, m/s. Zero while no launch runs.
-extern double catapultTargetSpeed;
-extern double catapultCrossSpeed;
-
-// Launch phase: 0 idle, 1 hold-back bar installed, 2 stroke under way (catapult).
-extern int32_t launchPhase;
-// 1 from an accepted launch request until the stroke starts (catapult).
-extern int32_t launchArmed;
-// Set by the launch-readiness command; consumed by the catapult.
-extern uint8_t launchRequested;
+// Launch state (launchPhase, launchArmed, launchRequested, catapultTargetSpeed,
+// catapultCrossSpeed and the rest): catapult/catapult.h.
