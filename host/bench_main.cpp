@@ -88,12 +88,20 @@ void print_summary(const host::Scenario& scenario, host::Host& host, const std::
         std::printf("Named variables at the end:\n");
         for (const auto& [name, value] : named) std::printf("  %-20s %.6g\n", name.c_str(), value);
     }
+    const auto snapshots = timeline.of_kind("snapshot");
+    if (!snapshots.empty()) {
+        std::printf("Panel snapshots (PNG, in the run directory):\n");
+        for (const auto* e : snapshots)
+            std::printf("  t=%7.2f  %s\n", e->t, e->data.contains("files") ? e->data["files"].dump().c_str() : "skipped");
+    }
+    for (const auto* e : timeline.of_kind("tooltip"))
+        std::printf("Tooltip t=%7.2f  %s: \"%s\"\n", e->t, e->data.value("gauge", "").c_str(), e->data.value("text", "").c_str());
     if (host.calculator_failures() > 0)
         std::printf("Calculator failures: %zu (see \"calc_error\" events)\n", host.calculator_failures());
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
-        bool record_frames)
+        bool record_frames, double snapshot_every)
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -112,6 +120,8 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
     options.record_frame_messages = record_frames;
+    options.snapshot_dir = fs::absolute(out_dir).string();  // <snapshot/> events and --snapshot-every write here
+    options.snapshot_every = snapshot_every;
     host::Host host(options);
     if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
     const auto result = host::run_scenario(*scenario, host, [&](double t) {
@@ -150,6 +160,9 @@ int main(int argc, char** argv)
     run_cmd->add_option("--out", out_dir, "run directory for the timeline")->capture_default_str();
     run_cmd->add_flag("--quiet", quiet, "print only the summary; do not echo the module's standard error");
     run_cmd->add_flag("--record-frames", record_frames, "record every per-frame SimConnect message on the timeline");
+    double snapshot_every = 0.0;
+    run_cmd->add_option("--snapshot-every", snapshot_every, "also write PNG snapshots of the panel every N simulated seconds")
+        ->check(CLI::Range(0.0, 1e6));
 
     std::string check_path;
     CLI::App* check_cmd = app.add_subcommand("check", "validate a scenario file without running it");
@@ -166,6 +179,6 @@ int main(int argc, char** argv)
         std::printf("%s: ok\n", check_path.c_str());
         return 0;
     }
-    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, record_frames);
-    return run(default_scenario_path(), out_dir, module_path, quiet, record_frames);
+    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, record_frames, snapshot_every);
+    return run(default_scenario_path(), out_dir, module_path, quiet, record_frames, snapshot_every);
 }

@@ -3,6 +3,8 @@
 // Index: [panel services] [loading] [gauges] [frames] [calculator host] [keys]
 #include "host/host.h"
 
+#include "host/gauge_panel.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -328,6 +330,7 @@ void Host::step_frame()
     for (PlacedGauge& gauge : gauges_) {
         run_gauge_service(gauge, PANEL_SERVICE_PRE_UPDATE);
         if (gauge.header.update_routine) gauge.header.update_routine();
+        walk_gauge_elements(*this, gauge);
         run_gauge_service(gauge, PANEL_SERVICE_POST_UPDATE);
     }
 }
@@ -335,6 +338,16 @@ void Host::step_frame()
 void Host::run_frames(int64_t count)
 {
     for (int64_t i = 0; i < count; ++i) step_frame();
+}
+
+double Host::module_variable(int32_t id)
+{
+    MODULE_VAR var{id, 0.0};
+    Host* previous = activeHost;
+    activeHost = this;
+    PanelTrampolines::lookup_var(&var);
+    activeHost = previous;
+    return var.value;
 }
 
 // [calculator host] ---------------------------------------------------------------
