@@ -324,6 +324,37 @@ TEST(SubPanelOnTheBench, ClickCommandsAndTheBoundedCount)
     EXPECT_EQ(keys_of(counted.timeline(), "0x103CB"), (std::vector<std::string>{"0"}));
 }
 
+TEST(SubPanelOnTheBench, EdgeCasesOfThePanelCommands)
+{
+    struct Case {
+        const char* parameters;
+        std::vector<std::pair<std::string, std::string>> keys;  // (event id, value) raised by the click
+        ID bitmap;
+    } cases[] = {
+        {"cRADIO_STACK_PANEL", {{"0x103CC", "50"}}, 150},
+        {"c RADIO_STACK_PANEL", {{"0x103CC", "0"}}, 150},
+        {"c50 c75", {{"0x103CC", "50"}, {"0x103CC", "75"}}, 150},
+        {"o50 // c75", {{"0x103CB", "50"}}, 150},
+        {"p-2", {{"0x100C7", "0"}, {"0x100C7", "0"}}, 150},
+        {"b155", {}, 150},
+        {"b360", {}, 360},
+        {"tGPS_PANEL", {{"0x103CA", "225"}}, 150},
+    };
+    TempRoot root;
+    for (const Case& c : cases) {
+        PathRun run(root.scenario(std::string(R"(<panel><gauge name="Close_Subpanel" parameters=")") + c.parameters +
+                                  R"("/></panel>
+<run rate="10" end="0.5"><event time="0.2"><click gauge="Close_Subpanel" x="9" y="9"/></event></run>)"));
+        ASSERT_TRUE(run.result.ok) << run.error << run.result.error;
+        std::vector<std::pair<std::string, std::string>> keys;
+        for (const auto* e : run.timeline().of_kind("key"))
+            if (e->data.value("source", "") == "module" && e->data.value("id", "").rfind("0x11", 0) != 0)
+                keys.emplace_back(e->data.value("id", ""), std::to_string(e->data.value("value", 0u)));
+        EXPECT_EQ(keys, c.keys) << c.parameters;
+        EXPECT_EQ(element(*run.host, "Close_Subpanel", 0).bitmap, c.bitmap) << c.parameters;
+    }
+}
+
 TEST(PanelActions, BadTargetsNameTheLine)
 {
     TempRoot root;
