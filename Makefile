@@ -5,7 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= 2
 PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-dev \
-              nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev libcairo2-dev
+              nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev libcairo2-dev libfontconfig-dev
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 

@@ -405,5 +405,6 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    cairo_debug_reset_static_data();
     return 0;
 }
