@@ -55,9 +55,11 @@ struct PanelTrampolines {
             var->value = h.panel_lights_ ? 1.0 : 0.0;
             break;
         case MODULE_VAR_PLANE_HEADING_DEGREES: {
+            // Looked up once: the gauges read the heading on every update.
+            static const SimVarInfo& heading = sim_var("PLANE HEADING DEGREES TRUE");
+            static const SimVarInfo& magvar = sim_var("MAGVAR");
             const SimObject& user = h.world_.user();
-            double deg = (World::get(user, sim_var("PLANE HEADING DEGREES TRUE")) -
-                          World::get(user, sim_var("MAGVAR"))) * 180.0 / M_PI;
+            double deg = (World::get(user, heading) - World::get(user, magvar)) * 180.0 / M_PI;
             deg = std::fmod(deg, 360.0);
             if (deg < 0) deg += 360.0;
             var->value = deg;
