@@ -27,6 +27,7 @@ protected:
         tacanReceiver = 1;
         ELEMENT_HEADER* e = gaugehdr_Aircraft_Carrier_Indicator.elements_list[0];
         for (int i = 0; i < 17 && e; ++i, e = e->next_element ? e->next_element[0] : nullptr) elements[i] = e;
+        elements[0]->image_flags = elements[1]->image_flags = 0x4003;  // as the records hold them
     }
     void TearDown() override
     {

@@ -24,6 +24,10 @@ protected:
         tunedTacanFrequency = 0.0;
         tuningChanged = 0;
         panelLightsOn = 0;
+        // The lighting step of an earlier update may have changed these two.
+        ELEMENT_HEADER* background = radio_tacan_elements[0];
+        background->image_flags = 0x3;
+        background->next_element[0]->image_flags = 0x4003;
     }
     void TearDown() override
     {
