@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= 2
 PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-dev \
-              nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev \
+              nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev libcairo2-dev libfontconfig-dev \
               clang libclang-rt-dev valgrind \
               libsndfile1-dev libsamplerate0-dev espeak-ng sox
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

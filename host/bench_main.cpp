@@ -165,7 +165,7 @@ std::string catapult_summary(const host::Timeline& timeline)
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
-        const RecordingOptions& recording)
+        const RecordingOptions& recording, double snapshot_every)
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -189,6 +189,8 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     options.record_frame_messages = recording.frames;
     options.named_record_interval = recording.named_interval;
     options.named_deadband = recording.named_deadband;
+    options.snapshot_dir = fs::absolute(out_dir).string();  // <snapshot/> events and --snapshot-every write here
+    options.snapshot_every = snapshot_every;
     host::Host host(options);
     // The timeline streams to its file; the summary reads a small copy of
     // the events it needs, with the named variables sampled at its rows.
@@ -292,6 +294,9 @@ int bench_main(int argc, char** argv)
     run_cmd->add_option("--named-deadband", recording.named_deadband,
                         "record a named variable only when it moved by more than VALUE (0: on every change)")
         ->check(CLI::NonNegativeNumber);
+    double snapshot_every = 0.0;
+    run_cmd->add_option("--snapshot-every", snapshot_every, "also write PNG snapshots of the panel every N simulated seconds")
+        ->check(CLI::Range(0.0, 1e6));
 
     std::string check_path;
     bool strict = false;
@@ -317,8 +322,8 @@ int bench_main(int argc, char** argv)
         std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
-    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, recording);
+    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, recording, snapshot_every);
     std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
                 default_run_dir().c_str());
-    return run(default_scenario_path(), default_run_dir(), module_path, quiet, recording);
+    return run(default_scenario_path(), default_run_dir(), module_path, quiet, recording, snapshot_every);
 }

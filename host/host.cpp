@@ -3,6 +3,8 @@
 // Index: [panel services] [loading] [gauges] [frames] [calculator host] [keys]
 #include "host/host.h"
 
+#include "host/gauge_panel.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -58,9 +60,11 @@ struct PanelTrampolines {
             var->value = h.panel_lights_ ? 1.0 : 0.0;
             break;
         case MODULE_VAR_PLANE_HEADING_DEGREES: {
+            // Looked up once: the gauges read the heading on every update.
+            static const SimVarInfo& heading = sim_var("PLANE HEADING DEGREES TRUE");
+            static const SimVarInfo& magvar = sim_var("MAGVAR");
             const SimObject& user = h.world_.user();
-            double deg = (World::get(user, sim_var("PLANE HEADING DEGREES TRUE")) -
-                          World::get(user, sim_var("MAGVAR"))) * 180.0 / M_PI;
+            double deg = (World::get(user, heading) - World::get(user, magvar)) * 180.0 / M_PI;
             deg = std::fmod(deg, 360.0);
             if (deg < 0) deg += 360.0;
             var->value = deg;
@@ -373,6 +377,7 @@ void Host::step_frame()
     for (PlacedGauge& gauge : gauges_) {
         run_gauge_service(gauge, PANEL_SERVICE_PRE_UPDATE);
         if (gauge.header.update_routine) gauge.header.update_routine();
+        walk_gauge_elements(*this, gauge);
         run_gauge_service(gauge, PANEL_SERVICE_POST_UPDATE);
     }
 }
@@ -380,6 +385,16 @@ void Host::step_frame()
 void Host::run_frames(int64_t count)
 {
     for (int64_t i = 0; i < count; ++i) step_frame();
+}
+
+double Host::module_variable(int32_t id)
+{
+    MODULE_VAR var{id, 0.0};
+    Host* previous = activeHost;
+    activeHost = this;
+    PanelTrampolines::lookup_var(&var);
+    activeHost = previous;
+    return var.value;
 }
 
 // [calculator host] ---------------------------------------------------------------

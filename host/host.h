@@ -11,7 +11,7 @@
 //   - the panel services: postfix calculator, L: variables, named variables,
 //     key events delivered synchronously to every registered handler,
 //     lookup_var for module variables 10, 84 and 855, panel_window_toggle;
-//     element-list services answer 0 (nothing is drawn);
+//     element-list services answer 0 (the host walks the elements itself);
 //   - SimConnect through host/simconnect_server (world objects, requests,
 //     events, inputs, AI objects, screen texts, fault injection);
 //   - the process clock (simulated time, milliseconds) and the standard error
@@ -19,7 +19,10 @@
 //   - the host's NAV frequency keys NAV1_RADIO_SET and NAV2_RADIO_SET.
 //   - the external sound library by its six ordinals (host/sound_library),
 //     present unless the options leave it out, and the run's audio track.
-// What is not: drawing, mouse input routing by rectangle, live sound output.
+//   - the gauge panel (host/gauge_panel): element chains walked after every
+//     update, mouse clicks and tooltips by rectangle; drawing of the walked
+//     elements into PNG snapshots (host/panel_drawing).
+// What is not: live sound output.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +34,7 @@
 #include <vector>
 
 #include "host/calculator.h"
+#include "host/element_walker.h"
 #include "host/process_services.h"
 #include "host/simconnect_server.h"
 #include "host/sound_library.h"
@@ -57,6 +61,9 @@ struct HostOptions {
     double named_deadband = 0.0;
     bool auto_sim_start = true;     // send "SimStart" on the frame after the open message was delivered
     bool sound_library = true;      // offer the module the emulated sound library
+    std::string snapshot_dir;       // where PNG snapshots of the panel go; empty: snapshots are skipped
+    double snapshot_every = 0.0;    // seconds between periodic snapshots; 0: none
+    std::string resource_dir;       // the gauge bitmaps (<id>.png); empty: the build's resources folder
 };
 
 struct PlacedGauge {
@@ -64,6 +71,7 @@ struct PlacedGauge {
     std::string parameters;
     GAUGEHDR header{};  // the host's copy of the module's header for this placement
     bool connected = false;
+    std::vector<ElementView> elements;  // what the element walker kept at the last update (host/gauge_panel)
 };
 
 class Host : private CalculatorHost {
@@ -109,6 +117,7 @@ public:
     // Names of the named variables the module has set, in registration order.
     std::vector<std::string> published_named_variables() const;
     void set_panel_lights(bool on) { panel_lights_ = on; }
+    bool panel_lights() const { return panel_lights_; }
 
     World& world() { return world_; }
     Timeline& timeline() { return timeline_; }
@@ -116,6 +125,9 @@ public:
     SoundLibraryEmulation& sound() { return sound_; }
     PanelVariables& panel_variables() { return panel_variables_; }
     const std::deque<PlacedGauge>& gauges() const { return gauges_; }
+    std::deque<PlacedGauge>& placed_gauges() { return gauges_; }
+    // The value lookup_var gives the module for a module variable id.
+    double module_variable(int32_t id);
     double sim_time() const { return static_cast<double>(frame_) / options_.frame_rate; }
     int64_t frame() const { return frame_; }
     double frame_rate() const { return options_.frame_rate; }

@@ -279,6 +279,14 @@ std::string format_summary(const SummaryInput& in)
         for (const auto& [name, value] : named_values_at(timeline, in.end_time))
             out += printf_text("  %-18s %s\n", name.c_str(), named_value_text(name, value).c_str());
     }
+    // The panel: snapshots written and tooltips read (host/gauge_panel, host/panel_drawing).
+    for (const TimelineEvent& e : timeline.events()) {
+        if (e.kind == "snapshot")
+            out += printf_text("Panel snapshot t=%7.2f  %s\n", e.t,
+                               e.data.contains("files") ? e.data["files"].dump().c_str() : "skipped (no run directory)");
+        else if (e.kind == "tooltip")
+            out += printf_text("Tooltip t=%7.2f  %s: \"%s\"\n", e.t, field(e.data, "gauge").c_str(), field(e.data, "text").c_str());
+    }
     if (in.calculator_failures > 0)
         out += printf_text("Calculator failures: %zu (see \"calc_error\" events)\n", in.calculator_failures);
     if (!in.failures.empty()) {

@@ -3,9 +3,13 @@
 // Index: [parsing helpers] [actions] [document] [running]
 #include "host/scenario.h"
 
+#include "host/gauge_panel.h"
+#include "host/panel_drawing.h"
+
 #include <tinyxml.h>
 
 #include <cerrno>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <cstdlib>
@@ -390,8 +394,63 @@ ScenarioAction parse_deck(const Reader& r, const TiXmlElement* e, const BoatRefs
             }};
 }
 
+// <click gauge=NAME (x=.. y=.. | area=N) [placement=K] [flags=..] [count=N]/>
+// <hover gauge=NAME (x=.. y=.. | area=N) [placement=K]/>
+// The mouse on a placed gauge, in the gauge's own pixels (host/gauge_panel).
+ScenarioAction parse_mouse(const Reader& r, const TiXmlElement* e)
+{
+    const std::string kind = e->Value();
+    if (kind == "click") r.only(e, {"gauge", "x", "y", "area", "placement", "flags", "count"});
+    else r.only(e, {"gauge", "x", "y", "area", "placement"});
+    MouseTarget target;
+    target.gauge = r.text(e, "gauge");
+    auto whole = [&](const char* attr, double lo, double hi) -> std::optional<int> {
+        auto v = r.number(e, attr);
+        if (!v) return std::nullopt;
+        if (*v != std::floor(*v) || *v < lo || *v > hi)
+            r.fail(e, std::string("attribute \"") + attr + "\" must be a whole number from " +
+                          std::to_string(static_cast<long>(lo)) + " to " + std::to_string(static_cast<long>(hi)));
+        return static_cast<int>(*v);
+    };
+    const auto x = whole("x", -100000, 100000), y = whole("y", -100000, 100000);
+    target.area = whole("area", 1, 256).value_or(0);
+    target.placement = whole("placement", 0, 1000).value_or(0);
+    if (target.area == 0 && (!x || !y)) r.fail(e, "<" + kind + "> needs x and y, or an area number");
+    if (target.area != 0 && (x || y)) r.fail(e, "<" + kind + "> takes x and y or an area, not both");
+    target.point = {x.value_or(0), y.value_or(0)};
+    if (kind == "click") {
+        if (e->Attribute("flags")) target.flags = r.unsigned_number(e, "flags");
+        const int count = whole("count", 1, 1000).value_or(1);
+        return {"click " + target.gauge, e->Row(), [=](Host& host, std::string* error) {
+                    for (int i = 0; i < count; ++i)
+                        if (!click_gauge(host, target, error)) return false;
+                    return true;
+                }};
+    }
+    return {"hover " + target.gauge, e->Row(), [=](Host& host, std::string* error) {
+                std::string text;
+                return hover_gauge(host, target, &text, error);
+            }};
+}
+
+// <snapshot [name=STEM]/>: PNG pictures of the placed gauges (host/panel_drawing).
+ScenarioAction parse_snapshot(const Reader& r, const TiXmlElement* e)
+{
+    r.only(e, {"name"});
+    const std::string name = r.text(e, "name", false, "");
+    for (char c : name)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.'))
+            r.fail(e, "a snapshot name uses letters, digits, '_', '-' and '.' only");
+    return {"snapshot " + name, e->Row(), [=](Host& host, std::string* error) {
+                return write_panel_snapshot(host, name, error);
+            }};
+}
+
 ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRefs& refs)
 {
+    const std::string kind0 = e->Value();
+    if (kind0 == "click" || kind0 == "hover") return parse_mouse(r, e);
+    if (kind0 == "snapshot") return parse_snapshot(r, e);
     const std::string kind = e->Value();
     if (kind == "deck") return parse_deck(r, e, refs);
     if (kind == "set") return parse_set(r, e);
@@ -728,6 +787,10 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
             apply_actions(host, event.actions, scenario.path, result);
         }
         host.step_frame();
+        if (!write_periodic_snapshot(host, t, &error)) {
+            result.error = error;
+            return result;
+        }
         if (progress && t + 1e-9 >= next_progress) {
             progress(t);
             next_progress = std::floor(t) + 1.0;

@@ -158,6 +158,7 @@ struct ELEMENT_SPRITE {
     FLOAT64 rotation_scale;
     ID rotation_module_var;  // module variable read directly, or 0
     FLOAT64 texture_scale_x, texture_scale_y;
+    FLOAT64 rotation_var_value;  // host-owned: the rotation variable's value, read before the callback
 };
 
 struct ELEMENT_STRING;
@@ -204,6 +205,7 @@ typedef bool (*MOUSE_FUNCTION)(PIXPOINT point, UINT32 mouse_flags);
 struct MOUSE_TOOLTIP_ARG;
 typedef FLOAT64 (*MOUSE_TOOLTIP_NUMBER_CALLBACK)(FLOAT64 value, const MOUSE_TOOLTIP_ARG* arg);
 typedef const char* (*MOUSE_TOOLTIP_TEXT_CALLBACK)(FLOAT64 value, const MOUSE_TOOLTIP_ARG* arg);
+// A list ends with an entry whose two callbacks are null and whose source is 0.
 struct MOUSE_TOOLTIP_ARG {
     ID source_var;  // module variable, or 0
     FLOAT64 scale;
