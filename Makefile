@@ -5,7 +5,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= 2
 PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-dev \
-              nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev
+              nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev \
+              libplplot-dev plplot-driver-cairo
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 

@@ -12,6 +12,8 @@
 #include <iostream>
 #include <map>
 
+#include "host/debrief.h"
+#include "host/run_progress.h"
 #include "host/scenario.h"
 
 namespace fs = std::filesystem;
@@ -93,7 +95,7 @@ void print_summary(const host::Scenario& scenario, host::Host& host, const std::
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
-        bool record_frames)
+        bool record_frames, bool debrief_files = true)
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -113,13 +115,19 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     options.echo_stderr = !quiet;
     options.record_frame_messages = record_frames;
     host::Host host(options);
-    if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
-    const auto result = host::run_scenario(*scenario, host, [&](double t) {
-        if (!quiet && std::fmod(t, 10.0) < 1.0 / scenario->frame_rate) {
-            std::printf("  t = %5.0f s\n", t);
-            std::fflush(stdout);
+    auto debrief = std::make_shared<host::Debrief>();
+    if (debrief_files) {
+        const auto frames = static_cast<int64_t>(std::llround(scenario->end_time * scenario->frame_rate));
+        if (!debrief->open(out_dir, frames, scenario->name, &error)) {
+            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+            return 2;
         }
-    });
+        host.add_frame_observer(debrief);
+    }
+    if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
+    host::RunProgress progress(scenario->end_time, stderr, isatty(fileno(stderr)) != 0);
+    const auto result = host::run_scenario(*scenario, host, [&](double t) { progress.update(t); });
+    progress.done();
     if (!host.timeline().write_jsonl(timeline_path, &error)) {
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
@@ -129,6 +137,14 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         return 1;
     }
     print_summary(*scenario, host, timeline_path);
+    if (debrief_files) {
+        if (!debrief->finish(host, &error)) {
+            std::fprintf(stderr, "carrier-bench: debrief: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Debrief: %s (%lld rows), %s, %s\n", debrief->csv_path().c_str(),
+                    static_cast<long long>(debrief->rows()), debrief->png_path().c_str(), debrief->svg_path().c_str());
+    }
     return 0;
 }
 
@@ -150,6 +166,8 @@ int main(int argc, char** argv)
     run_cmd->add_option("--out", out_dir, "run directory for the timeline")->capture_default_str();
     run_cmd->add_flag("--quiet", quiet, "print only the summary; do not echo the module's standard error");
     run_cmd->add_flag("--record-frames", record_frames, "record every per-frame SimConnect message on the timeline");
+    bool no_debrief = false;
+    run_cmd->add_flag("--no-debrief", no_debrief, "write no approach.csv, approach.png and approach.svg");
 
     std::string check_path;
     CLI::App* check_cmd = app.add_subcommand("check", "validate a scenario file without running it");
@@ -166,6 +184,6 @@ int main(int argc, char** argv)
         std::printf("%s: ok\n", check_path.c_str());
         return 0;
     }
-    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, record_frames);
+    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, record_frames, !no_debrief);
     return run(default_scenario_path(), out_dir, module_path, quiet, record_frames);
 }
