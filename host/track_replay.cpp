@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -228,6 +229,11 @@ std::optional<Track> parse_track(std::string_view text, const std::string& path,
 std::optional<Track> read_track(const std::string& path, std::vector<std::string>* errors)
 {
     constexpr std::streamoff MAX_BYTES = 256ll * 1024 * 1024;
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
+        errors->push_back(path + ": not a regular file");  // a device or a pipe could block the run
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         errors->push_back(path + ": cannot open the track file");
