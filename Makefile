@@ -38,7 +38,7 @@ asan: deps $(ASAN_BUILD)/build.ninja
 demo: build
 	@mkdir -p runs/latest
 	$(BUILD)/carrier-bench run scenarios/default.xml --out runs/latest
-	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl)"
+	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, approach.csv, approach.png, approach.svg)"
 
 test: build asan
 	cd $(BUILD) && ctest --output-on-failure
