@@ -154,7 +154,9 @@ TEST(Debrief, DrawsThePlotAsPngAndSvgWithOrWithoutData)
             const std::string bytes = slurp(path);
             EXPECT_GT(bytes.size(), 2000u) << c.file;
             EXPECT_EQ(bytes.substr(0, c.magic.size()), c.magic) << c.file;
-            if (std::string(c.device) == "svgcairo") EXPECT_NE(bytes.find("<svg"), std::string::npos);
+            if (std::string(c.device) == "svgcairo") {
+                EXPECT_NE(bytes.find("<svg"), std::string::npos);
+            }
         }
     }
     std::string error;
