@@ -9,7 +9,8 @@ JOBS       ?= 2
 PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-dev \
               nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev libcairo2-dev libfontconfig-dev \
               clang libclang-rt-dev valgrind \
-              libsndfile1-dev libsamplerate0-dev espeak-ng sox
+              libsndfile1-dev libsamplerate0-dev espeak-ng sox \
+              libplplot-dev plplot-driver-cairo
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -43,7 +44,7 @@ demo: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target carrier-bench carrier_ops
 	@mkdir -p runs/latest
 	$(BUILD)/carrier-bench run scenarios/default.xml --out runs/latest
-	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, summary.txt, audio.wav)"
+	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, summary.txt, audio.wav, approach.csv, approach.png, approach.svg, panel snapshots)"
 
 # Writes the generated documentation (docs/variables.md) from the bench's tables.
 docs: deps $(BUILD)/build.ninja

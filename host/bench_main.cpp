@@ -20,6 +20,8 @@
 #include <iostream>
 #include <map>
 
+#include "host/debrief.h"
+#include "host/run_progress.h"
 #include "host/config_lint.h"
 #include "host/run_summary.h"
 #include "host/scenario.h"
@@ -165,7 +167,7 @@ std::string catapult_summary(const host::Timeline& timeline)
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
-        const RecordingOptions& recording, double snapshot_every)
+        const RecordingOptions& recording, double snapshot_every, bool debrief_files = true)
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -192,6 +194,15 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     options.snapshot_dir = fs::absolute(out_dir).string();  // <snapshot/> events and --snapshot-every write here
     options.snapshot_every = snapshot_every;
     host::Host host(options);
+    auto debrief = std::make_shared<host::Debrief>();
+    if (debrief_files) {
+        const auto frames = static_cast<int64_t>(std::llround(scenario->end_time * scenario->frame_rate));
+        if (!debrief->open(fs::absolute(out_dir).string(), frames, scenario->name, &error)) {
+            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+            return 2;
+        }
+        host.add_frame_observer(debrief);
+    }
     // The timeline streams to its file; the summary reads a small copy of
     // the events it needs, with the named variables sampled at its rows.
     if (!host.timeline().open_file(timeline_path, &error)) {
@@ -203,14 +214,13 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     const std::vector<double> samples = host::sample_times(scenario->end_time);
     size_t next_sample = 0;
     if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
+    host::RunProgress progress(scenario->end_time, stderr, isatty(fileno(stderr)) != 0);
     const auto result = host::run_scenario(*scenario, host, [&](double t) {
         for (; next_sample < samples.size() && samples[next_sample] <= t + 1e-9; ++next_sample)
             add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
-        if (!quiet && std::fmod(t, 10.0) < 1.0 / scenario->frame_rate) {
-            std::printf("  t = %5.0f s\n", t);
-            std::fflush(stdout);
-        }
+        progress.update(t);
     });
+    progress.done();
     for (; next_sample < samples.size(); ++next_sample)
         add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
     host.timeline().copy_to(nullptr, nullptr);
@@ -250,6 +260,14 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
             return 2;
         }
         std::printf("Audio track -> %s\n", audio_path.c_str());
+    }
+    if (debrief_files) {
+        if (!debrief->finish(host, &error)) {
+            std::fprintf(stderr, "carrier-bench: debrief: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Debrief -> %s (%lld rows), %s, %s\n", debrief->csv_path().c_str(),
+                    static_cast<long long>(debrief->rows()), debrief->png_path().c_str(), debrief->svg_path().c_str());
     }
     for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
     return result.failures.empty() ? 0 : 1;
@@ -297,6 +315,8 @@ int bench_main(int argc, char** argv)
     double snapshot_every = 0.0;
     run_cmd->add_option("--snapshot-every", snapshot_every, "also write PNG snapshots of the panel every N simulated seconds")
         ->check(CLI::Range(0.0, 1e6));
+    bool no_debrief = false;
+    run_cmd->add_flag("--no-debrief", no_debrief, "write no approach.csv, approach.png and approach.svg");
 
     std::string check_path;
     bool strict = false;
@@ -322,7 +342,7 @@ int bench_main(int argc, char** argv)
         std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
-    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, recording, snapshot_every);
+    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, recording, snapshot_every, !no_debrief);
     std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
                 default_run_dir().c_str());
     return run(default_scenario_path(), default_run_dir(), module_path, quiet, recording, snapshot_every);

@@ -369,6 +369,7 @@ void Host::step_frame()
     ++frame_;
     sync_clock();
     world_.advance(dt);
+    for (const auto& observer : frame_observers_) observer->world_moved(*this);
     if (options_.auto_sim_start && !sim_started_ && simconnect_->delivered_count(SIMCONNECT_RECV_ID_OPEN) > 0) {
         sim_started_ = true;
         simconnect_->fire_system_event("SimStart");
@@ -380,6 +381,7 @@ void Host::step_frame()
         walk_gauge_elements(*this, gauge);
         run_gauge_service(gauge, PANEL_SERVICE_POST_UPDATE);
     }
+    for (const auto& observer : frame_observers_) observer->frame_done(*this);
 }
 
 void Host::run_frames(int64_t count)

@@ -66,6 +66,19 @@ struct HostOptions {
     std::string resource_dir;       // the gauge bitmaps (<id>.png); empty: the build's resources folder
 };
 
+class Host;
+
+// Something that follows every frame (a replayed track, the debrief). The host
+// calls `world_moved` after the world moved and before SimConnect delivers the
+// frame's data, and `frame_done` once every gauge has been updated. Both run on
+// the host's thread, once per frame, in the order the observers were added.
+class FrameObserver {
+public:
+    virtual ~FrameObserver() = default;
+    virtual void world_moved(Host&) {}
+    virtual void frame_done(Host&) {}
+};
+
 struct PlacedGauge {
     std::string name;
     std::string parameters;
@@ -102,6 +115,8 @@ public:
     // Runs one frame: world motion, SimConnect delivery, panel update.
     void step_frame();
     void run_frames(int64_t count);
+    // Adds an observer of every later frame; the host keeps it alive.
+    void add_frame_observer(std::shared_ptr<FrameObserver> observer) { frame_observers_.push_back(std::move(observer)); }
 
     // Panel services, also used by scenarios (source "scenario" on the timeline).
     bool execute_calculator(const char* code, double* f, int32_t* i, const char** s);
@@ -173,6 +188,7 @@ private:
     bool stopped_ = false;
     std::string previous_cwd_;
 
+    std::vector<std::shared_ptr<FrameObserver>> frame_observers_;
     std::deque<PlacedGauge> gauges_;  // stable addresses: the module sees each header's address
 
     struct KeyHandler {

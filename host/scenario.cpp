@@ -2,6 +2,7 @@
 //
 // Index: [parsing helpers] [actions] [document] [running]
 #include "host/scenario.h"
+#include "host/track_replay.h"
 
 #include "host/gauge_panel.h"
 #include "host/panel_drawing.h"
@@ -394,6 +395,55 @@ ScenarioAction parse_deck(const Reader& r, const TiXmlElement* e, const BoatRefs
             }};
 }
 
+// <replay track="FILE.csv" [object="boat title" | ref="boat ref"] [from="track seconds"]/>:
+// the user aircraft (or a boat) follows a recorded track from the moment the
+// action is applied. The track is read and checked with the scenario.
+ScenarioAction parse_replay(const Reader& r, const TiXmlElement* e, const BoatRefs& refs)
+{
+    r.only(e, {"track", "object", "ref", "from"});
+    const std::filesystem::path base = std::filesystem::absolute(r.path()).parent_path();
+    const std::string file = r.text(e, "track");
+    const std::string path = (base / file).lexically_normal().string();
+    const std::string object = r.text(e, "object", false, "");
+    const std::string ref = r.text(e, "ref", false, "");
+    if (!object.empty() && !ref.empty()) r.fail(e, "a replay drives one object: give object or ref, not both");
+    std::vector<std::string> errors;
+    auto read = read_track(path, &errors);
+    if (!read) {
+        std::string message = "the track " + file + " cannot be replayed:";
+        for (const std::string& line : errors) message += "\n  " + line;
+        r.fail(e, message);
+    }
+    const auto track = std::make_shared<const Track>(std::move(*read));
+    const auto from = r.number(e, "from");
+    if (from && (*from < track->rows.front().time_s || *from > track->rows.back().time_s))
+        r.fail(e, "from must lie within the track's times");
+    const double track_from = from.value_or(track->rows.front().time_s);
+    const std::string what = ref.empty() ? (object.empty() ? "the user aircraft" : object) : "ref " + ref;
+    return {"replay " + file + " on " + what, e->Row(), [=](Host& host, std::string* error) {
+                uint32_t id = World::USER_OBJECT_ID;
+                if (!ref.empty()) {
+                    auto it = refs->find(ref);
+                    if (it == refs->end() || !host.world().find(it->second)) {
+                        *error = "no boat with ref \"" + ref + "\" to replay";
+                        return false;
+                    }
+                    id = it->second;
+                } else if (!object.empty()) {
+                    SimObject* boat = boat_by_title(host, object);
+                    if (!boat) {
+                        *error = "no boat titled \"" + object + "\" to replay";
+                        return false;
+                    }
+                    id = boat->id;
+                }
+                auto replay = std::make_shared<TrackReplay>(track, id, host.sim_time(), track_from);
+                replay->apply(host);
+                host.add_frame_observer(replay);
+                return true;
+            }};
+}
+
 // <click gauge=NAME (x=.. y=.. | area=N) [placement=K] [flags=..] [count=N]/>
 // <hover gauge=NAME (x=.. y=.. | area=N) [placement=K]/>
 // The mouse on a placed gauge, in the gauge's own pixels (host/gauge_panel).
@@ -453,6 +503,7 @@ ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRe
     if (kind0 == "snapshot") return parse_snapshot(r, e);
     const std::string kind = e->Value();
     if (kind == "deck") return parse_deck(r, e, refs);
+    if (kind == "replay") return parse_replay(r, e, refs);
     if (kind == "set") return parse_set(r, e);
     if (kind == "aircraft") return parse_aircraft(r, e);
     if (kind == "boat") return parse_boat(r, e, refs);

@@ -1,0 +1,104 @@
+// The run's debrief: while the scenario runs, one CSV row per frame of the
+// approach picture the panel saw (the twenty-one named variables the
+// navigation gauge publishes, the aircraft's position relative to the deck,
+// its speeds and angle of attack); at the end, a plot of glide-slope error,
+// localiser error and meatball position against the range to the deck, with
+// the screen texts (the officer's calls) marked at the range where they came,
+// drawn with PLplot as PNG and SVG. Files and columns: docs/timeline.md
+// ("Debrief files").
+//
+// Per frame the debrief allocates nothing: the plot's samples are reserved for
+// the run's frame count when the CSV is opened, and the CSV goes through a
+// 1 MiB stdio buffer.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+
+namespace host {
+
+// The twenty-one names, in the order the navigation gauge publishes them.
+extern const char* const PUBLISHED_NAMES[21];
+
+// One frame's approach values as the plot uses them.
+struct PlotPoint {
+    double range_nm;  // "ILS Slant Range"
+    double gs_error;  // degrees
+    double loc_error; // degrees
+    double meatball;  // -50 .. 50; NaN when not published
+};
+
+// A screen text, placed at the range where the aircraft was when it came.
+struct CallMark {
+    double t;
+    double range_nm;
+    std::string text;   // copied when the plot is drawn
+    std::string color;  // "red", "green", "yellow", "other"
+};
+
+struct PlotData {
+    std::vector<PlotPoint> points;
+    std::vector<size_t> breaks;  // indices in points where a new stretch of approach starts
+    std::vector<CallMark> calls;
+    bool meatball_published = false;
+    std::string title;
+};
+
+// Draws the plot into `path` with a PLplot device ("pngcairo", "svgcairo",
+// "svg"). False with `error` when the device is missing or the file cannot be written.
+bool draw_approach_plot(const PlotData& data, const std::string& path, const char* device, std::string* error);
+
+class Debrief : public FrameObserver {
+public:
+    // Only frames closer than this (nautical miles) go into the plot.
+    static constexpr double PLOT_RANGE_NM = 10.0;
+    // The most plot samples kept (later frames still go into the CSV).
+    static constexpr size_t MAX_PLOT_POINTS = 2000000;
+
+    Debrief() = default;
+    ~Debrief() override;
+    Debrief(const Debrief&) = delete;
+    Debrief& operator=(const Debrief&) = delete;
+
+    // Creates DIR/approach.csv and writes its header; `frames` is the number
+    // of frames the run will have (the plot's samples are reserved for them).
+    bool open(const std::string& dir, int64_t frames, const std::string& title, std::string* error);
+    void frame_done(Host& host) override;
+    // Closes the CSV and draws DIR/approach.png and DIR/approach.svg.
+    bool finish(Host& host, std::string* error);
+
+    // The CSV's columns, in order.
+    static std::vector<std::string> csv_columns();
+    const std::string& csv_path() const { return csv_path_; }
+    const std::string& png_path() const { return png_path_; }
+    const std::string& svg_path() const { return svg_path_; }
+    const PlotData& plot_data() const { return plot_; }
+    int64_t rows() const { return rows_; }
+
+private:
+    struct PendingCall {
+        size_t text_index;
+        double t;
+        double range_nm;
+    };
+    void cell(double value);
+    void empty_cell();
+
+    std::FILE* csv_ = nullptr;
+    std::vector<char> buffer_;
+    std::string csv_path_, png_path_, svg_path_;
+    char line_[4096];
+    size_t used_ = 0;
+    int64_t rows_ = 0;
+    bool in_approach_ = false;
+    size_t texts_seen_ = 0;
+    std::vector<PendingCall> pending_calls_;
+    std::vector<std::string> names_;  // PUBLISHED_NAMES as strings, for the host's lookups
+    PlotData plot_;
+};
+
+}  // namespace host

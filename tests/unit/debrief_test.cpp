@@ -1,0 +1,201 @@
+// The debrief's CSV row from the host's state, its per-frame cost, the plot
+// files it draws and the progress line of long runs.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "allocation_counter.h"
+#include "host/debrief.h"
+#include "host/run_progress.h"
+
+namespace {
+
+struct TempDir {
+    std::filesystem::path path;
+    TempDir()
+    {
+        char pattern[] = "/tmp/carrier_debrief_XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~TempDir() { std::filesystem::remove_all(path); }
+};
+
+std::string slurp(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> split(const std::string& line)
+{
+    std::vector<std::string> out;
+    std::stringstream s(line);
+    std::string cell;
+    while (std::getline(s, cell, ',')) out.push_back(cell);
+    if (!line.empty() && line.back() == ',') out.emplace_back();
+    return out;
+}
+
+const host::SimVarInfo& var(const char* name) { return *host::find_sim_var(name); }
+
+}  // namespace
+
+TEST(Debrief, WritesOneRowPerFrameOfThePublishedValuesAndTheAircraftAllocatingNothing)
+{
+    TempDir dir;
+    host::Host h(host::HostOptions{});
+    IMPORT_TABLE imports{{PANELS_TABLE_ID, nullptr}, {0, nullptr}};
+    h.install_services(&imports);
+    // The published picture of an aircraft 1 nm behind a landing point at 36.8 N 75.4 W, runway 081.
+    const double lat0 = 36.8 * M_PI / 180, lon0 = -75.4 * M_PI / 180, rwy = 81 * M_PI / 180;
+    for (int i = 0; i < 21; ++i) {
+        const ID id = host::Host::panel_table.register_named_variable(host::PUBLISHED_NAMES[i]);
+        host::Host::panel_table.set_named_variable_value(id, 0.25 * i);
+    }
+    auto set = [&](const char* name, double v) {
+        host::Host::panel_table.set_named_variable_value(host::Host::panel_table.register_named_variable(name), v);
+    };
+    set("TCN Valid", 1);
+    set("Carrier_Is_Found", 1);
+    set("CarrierType", 2);  // a fixed site: no ship frame
+    set("RWY_True_Heading", rwy);
+    set("ILS Lat", lat0);
+    set("ILS Lon", -lon0);  // west-positive
+    set("ILS Slant Range", 1.0);
+    set("LOC Error", 0.5);
+    host::SimObject& user = h.world().user();
+    // 1852 m before the point along 081, 20 m to its right.
+    const double north = -1852 * std::cos(rwy) - 20 * std::sin(rwy);
+    const double east = -1852 * std::sin(rwy) + 20 * std::cos(rwy);
+    host::World::set(user, var("PLANE LATITUDE"), lat0 + north / host::WORLD_RADIUS_M);
+    host::World::set(user, var("PLANE LONGITUDE"), lon0 + east / (host::WORLD_RADIUS_M * std::cos(lat0)));
+    host::World::set(user, var("PLANE ALTITUDE"), 152.4);
+    host::World::set(user, var("AIRSPEED TRUE"), 140 * 1852.0 / 3600.0);
+    host::World::set(user, var("INCIDENCE ALPHA"), 8.1 * M_PI / 180);
+    host::World::set(user, var("TAILHOOK POSITION"), 100);
+
+    auto debrief = std::make_shared<host::Debrief>();
+    std::string error;
+    ASSERT_TRUE(debrief->open(dir.path.string(), 200, "unit", &error)) << error;
+    h.add_frame_observer(debrief);
+    h.run_frames(1);
+    const long before = allocations_so_far();
+    h.run_frames(99);
+    EXPECT_EQ(allocations_so_far() - before, 0) << "a debrief frame allocates nothing";
+    ASSERT_TRUE(debrief->finish(h, &error)) << error;
+    EXPECT_EQ(debrief->rows(), 100);
+
+    std::ifstream csv(debrief->csv_path());
+    std::string header, row, last;
+    std::getline(csv, header);
+    const auto columns = host::Debrief::csv_columns();
+    ASSERT_EQ(split(header), columns);
+    ASSERT_EQ(columns.size(), 2u + 21u + 13u);
+    int rows = 0;
+    while (std::getline(csv, row)) {
+        ++rows;
+        last = row;
+    }
+    EXPECT_EQ(rows, 100);
+    const auto cells = split(last);
+    ASSERT_EQ(cells.size(), columns.size());
+    auto cell = [&](const std::string& name) {
+        const size_t i = std::find(columns.begin(), columns.end(), name) - columns.begin();
+        return cells.at(i);
+    };
+    EXPECT_EQ(std::stod(cell("frame")), 100);
+    EXPECT_DOUBLE_EQ(std::stod(cell("t")), 100 / 30.0);
+    for (const char* name : host::PUBLISHED_NAMES)
+        EXPECT_EQ(std::stod(cell(name)), h.named_variable(name)) << name;  // shortest exact form
+    EXPECT_EQ(cell("ship_x_m"), "") << "no ship followed";
+    EXPECT_NEAR(std::stod(cell("aim_behind_m")), 1852, 0.5);
+    EXPECT_NEAR(std::stod(cell("aim_right_m")), 20, 0.5);
+    EXPECT_NEAR(std::stod(cell("altitude_ft")), 500, 1e-9);
+    EXPECT_NEAR(std::stod(cell("airspeed_true_kt")), 140, 1e-9);
+    EXPECT_NEAR(std::stod(cell("aoa_deg")), 8.1, 1e-9);
+    EXPECT_EQ(cell("hook_pct"), "100");
+
+    // Every frame was on the approach: one stretch of 100 samples.
+    EXPECT_EQ(debrief->plot_data().points.size(), 100u);
+    EXPECT_EQ(debrief->plot_data().breaks.size(), 1u);
+    EXPECT_DOUBLE_EQ(debrief->plot_data().points[0].loc_error, 0.5);
+}
+
+TEST(Debrief, DrawsThePlotAsPngAndSvgWithOrWithoutData)
+{
+    TempDir dir;
+    host::PlotData data;
+    data.title = "Test #1";
+    for (int i = 0; i < 200; ++i) {
+        const double r = 3.0 - i * 0.015;
+        data.points.push_back({r, 0.5 * std::sin(r * 4), std::cos(r * 3), 40 * std::sin(r * 4)});
+    }
+    data.breaks = {0, 120};
+    data.meatball_published = true;
+    data.calls = {{10, 0.75, "Call the ball", "red"}, {12, 0.6, "You're high, a very long text that is cut", "red"}};
+    struct Case {
+        const char* device;
+        const char* file;
+        std::string magic;
+    };
+    const Case cases[] = {{"pngcairo", "a.png", "\x89PNG\r\n\x1a\n"}, {"svgcairo", "a.svg", "<?xml"}};
+    for (bool empty : {false, true}) {
+        host::PlotData d = empty ? host::PlotData{} : data;
+        for (const Case& c : cases) {
+            const auto path = dir.path / c.file;
+            std::string error;
+            ASSERT_TRUE(host::draw_approach_plot(d, path.string(), c.device, &error)) << error;
+            const std::string bytes = slurp(path);
+            EXPECT_GT(bytes.size(), 2000u) << c.file;
+            EXPECT_EQ(bytes.substr(0, c.magic.size()), c.magic) << c.file;
+            if (std::string(c.device) == "svgcairo") {
+                EXPECT_NE(bytes.find("<svg"), std::string::npos);
+            }
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(host::draw_approach_plot(data, (dir.path / "x.png").string(), "no-such-driver", &error));
+    EXPECT_EQ(error, "PLplot has no \"no-such-driver\" driver (Debian package plplot-driver-cairo)");
+    EXPECT_FALSE(host::draw_approach_plot(data, "/nonexistent/dir/x.png", "pngcairo", &error));
+    EXPECT_EQ(error.rfind("cannot write /nonexistent/dir/x.png", 0), 0u) << error;
+}
+
+TEST(RunProgress, SaysNothingForTheFirstSecondsThenReportsAtItsPace)
+{
+    using namespace std::chrono;
+    struct Case {
+        bool terminal;
+        std::vector<double> wall_s;  // when updates come, seconds after the start
+        int reports;
+    };
+    const Case cases[] = {
+        {false, {0.5, 1.0, 2.9}, 0},             // a short run says nothing
+        {false, {3.1, 4.0, 12.0, 13.2, 14.0}, 2}, // then every ten seconds on a file
+        {true, {3.1, 3.5, 4.2, 5.3, 5.4}, 3},     // every second on a terminal
+    };
+    for (const Case& c : cases) {
+        std::FILE* out = std::tmpfile();
+        host::RunProgress progress(100.0, out, c.terminal);
+        const auto start = host::RunProgress::Clock::now();
+        for (double w : c.wall_s)
+            progress.update(10.0, start + duration_cast<host::RunProgress::Clock::duration>(duration<double>(w)));
+        progress.done();
+        EXPECT_EQ(progress.reports(), c.reports);
+        std::rewind(out);
+        char text[512] = {};
+        const size_t n = std::fread(text, 1, sizeof text - 1, out);
+        std::fclose(out);
+        if (c.reports) {
+            EXPECT_NE(std::string(text, n).find("carrier-bench: t = 10 s of 100 s (10 %)"), std::string::npos);
+            EXPECT_EQ(text[n - 1], '\n');
+        } else {
+            EXPECT_EQ(n, 0u);
+        }
+    }
+}
