@@ -53,7 +53,7 @@ docs: deps $(BUILD)/build.ninja
 
 test: build asan
 	cd $(BUILD) && ctest --output-on-failure
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure
 
 # The libFuzzer harnesses (fuzz/*_fuzz.cpp), built with clang. Each runs for

@@ -124,6 +124,8 @@ void add_named_sample(host::Timeline& summary, const host::Host& host, double t,
     summary.set_clock(t, frame);
     for (const std::string& name : host.published_named_variables())
         summary.event("named").str("name", name).num("value", host.named_variable(name));
+}
+
 // The catapult's launches: the states published, the stroke time (state 2 to
 // the end), the last velocity command and how the aircraft left the deck.
 // Empty when the catapult never left state 0.
@@ -302,7 +304,7 @@ int bench_main(int argc, char** argv)
     bool quiet = false;
     RecordingOptions recording;
     CLI::App* run_cmd = app.add_subcommand("run", "run a scenario and write DIR/timeline.jsonl, DIR/summary.txt and DIR/audio.wav");
-    run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required()->check(CLI::ExistingFile);
+    run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required();
     run_cmd->add_option("--out", out_dir, "run directory for the timeline")->capture_default_str();
     run_cmd->add_flag("--quiet", quiet, "print only the summary; do not echo the module's standard error");
     run_cmd->add_flag("--record-frames", recording.frames, "record every per-frame SimConnect message on the timeline");

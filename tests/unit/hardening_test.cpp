@@ -10,6 +10,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "catapult/catapult.h"
 #include "config/carrier_list.h"
 #include "config/parameters.h"
 #include "config/sound_list.h"

@@ -12,6 +12,7 @@
 #include "fake_panels.h"
 #include "module/gauge_registry.h"
 #include "module_fixture.h"
+#include "catapult/catapult.h"
 #include "sim/command_events.h"
 #include "sim/deck_services.h"
 #include "sim/dispatch.h"

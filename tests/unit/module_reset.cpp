@@ -1,5 +1,6 @@
 #include "module_reset.h"
 
+#include "catapult/catapult.h"
 #include "sim/command_events.h"
 #include "sim/dispatch.h"
 #include "sound/sound_channel.h"
