@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,26 @@ struct SimObject {
     std::vector<double> values;      // by SimVarInfo::index, base units
     bool ai_controlled = true;       // false once the client released control
     bool follows_path = false;       // the user aircraft: straight path at its speeds
+};
+
+class World;
+
+// A per-frame process of the world (the flown aircraft, the ships' steering,
+// the wind and the radio stations), run by advance() after the objects moved,
+// in the order of `order()` and then of adding.
+class WorldProcess {
+public:
+    virtual ~WorldProcess() = default;
+    virtual int order() const = 0;
+    virtual void step(World& world, double dt) = 0;
+};
+
+// The wind of the whole world: the direction it blows from and its speed.
+struct WorldWind {
+    double from = 0.0;       // true, radians
+    double speed_mps = 0.0;
+    double east_mps() const;   // velocity of the air mass
+    double north_mps() const;
 };
 
 class World {
@@ -58,7 +79,21 @@ public:
 
     static constexpr uint32_t USER_OBJECT_ID = 1;
 
+    WorldWind& wind() { return wind_; }
+    const WorldWind& wind() const { return wind_; }
+    void add_process(std::unique_ptr<WorldProcess> process);
+    // The first process of type T, or null.
+    template <class T>
+    T* process()
+    {
+        for (auto& p : processes_)
+            if (auto* t = dynamic_cast<T*>(p.get())) return t;
+        return nullptr;
+    }
+
 private:
+    WorldWind wind_;
+    std::vector<std::unique_ptr<WorldProcess>> processes_;
     std::map<uint32_t, SimObject> objects_;
     std::vector<std::string> known_titles_;
     uint32_t next_id_ = 2;
