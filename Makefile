@@ -9,7 +9,7 @@ PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-de
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build asan demo test bench clean
+.PHONY: all deps build asan demo docs test bench clean
 
 all: build
 
@@ -34,10 +34,17 @@ $(ASAN_BUILD)/build.ninja: CMakeLists.txt | deps
 asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-demo: build
+# Builds only the bench and the module it loads, then runs the default scenario.
+demo: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target carrier-bench carrier_ops
 	@mkdir -p runs/latest
 	$(BUILD)/carrier-bench run scenarios/default.xml --out runs/latest
-	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl)"
+	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, summary.txt)"
+
+# Writes the generated documentation (docs/variables.md) from the bench's tables.
+docs: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target carrier-bench carrier_ops
+	$(BUILD)/carrier-bench vars --markdown > docs/variables.md
 
 test: build asan
 	cd $(BUILD) && ctest --output-on-failure

@@ -1,9 +1,15 @@
 // carrier-bench: runs a scenario against the carrier operations module in the
 // emulated host and writes the timeline.
 //
-//   carrier-bench                         the bundled default scenario, into runs/latest
+//   carrier-bench                         the bundled default scenario, into the checkout's runs/latest
 //   carrier-bench run SCENARIO --out DIR  a scenario, timeline into DIR/timeline.jsonl
-//   carrier-bench check SCENARIO          validates a scenario without running it
+//   carrier-bench check SCENARIO          validates a scenario (and lints its root) without running it
+//   carrier-bench lint [SIMROOT]          lints a simulator root's configuration files
+//   carrier-bench vars                    lists the variables, units and key events the bench knows
+//
+// Exit status: 0 success; 1 a run whose actions failed (timeline and summary
+// are still written), or lint findings that fail; 2 nothing could be done (a
+// bad scenario, a refused check, a module that does not load).
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -12,7 +18,11 @@
 #include <iostream>
 #include <map>
 
+#include "host/config_lint.h"
+#include "host/run_summary.h"
 #include "host/scenario.h"
+#include "host/scenario_check.h"
+#include "host/vars_listing.h"
 
 namespace fs = std::filesystem;
 
@@ -32,64 +42,53 @@ std::string default_module_path()
 }
 
 std::string default_scenario_path() { return std::string(CARRIER_SOURCE_DIR) + "/scenarios/default.xml"; }
+std::string default_run_dir() { return std::string(CARRIER_SOURCE_DIR) + "/runs/latest"; }
+std::string default_sim_root() { return std::string(CARRIER_SOURCE_DIR) + "/scenarios/simroot"; }
 
-// A short readable account of the run.
-void print_summary(const host::Scenario& scenario, host::Host& host, const std::string& timeline_path)
+// Prints the linter's findings; true when they pass.
+bool print_lint(const host::LintReport& report, bool strict, const std::string& root)
 {
-    const host::Timeline& timeline = host.timeline();
-    std::map<std::string, size_t> counts;
-    for (const auto& e : timeline.events()) ++counts[e.kind];
+    for (const host::LintFinding& f : report.findings) std::printf("%s\n", host::format_finding(f, strict).c_str());
+    std::printf("%s: %zu error(s), %zu warning(s)%s\n", root.c_str(), report.errors(), report.warnings(),
+                strict && report.warnings() ? " (warnings count as errors with --strict)" : "");
+    return report.passes(strict);
+}
 
-    std::printf("\nScenario \"%s\": %.1f s at %.0f frames/s, %lld frames\n", scenario.name.c_str(), scenario.end_time,
-                scenario.frame_rate, static_cast<long long>(host.frame()));
-    std::printf("Timeline: %zu events -> %s\n", timeline.events().size(), timeline_path.c_str());
-    for (const auto& [kind, n] : counts) std::printf("  %-16s %zu\n", kind.c_str(), n);
+int lint(const std::string& root, bool strict)
+{
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        std::fprintf(stderr, "carrier-bench: %s is not a directory\n", root.c_str());
+        return 2;
+    }
+    return print_lint(host::lint_configuration(root), strict, root) ? 0 : 1;
+}
 
-    const auto texts = timeline.of_kind("text");
-    if (!texts.empty()) {
-        std::printf("Screen texts:\n");
-        for (const auto* e : texts)
-            std::printf("  t=%7.2f  %-6s %4.1fs  \"%s\"\n", e->t, e->data.value("color", "").c_str(),
-                        e->data.value("seconds", 0.0), e->data.value("text", "").c_str());
+int check(const std::string& path, const std::string& module_path, bool strict)
+{
+    std::string error;
+    auto scenario = host::load_scenario(path, &error);
+    if (!scenario) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
     }
-    const auto errors = timeline.of_kind("stderr");
-    if (!errors.empty()) {
-        std::printf("Module's standard error:\n");
-        for (const auto* e : errors) std::printf("  t=%7.2f  %s\n", e->t, e->data.value("line", "").c_str());
+    const bool config_ok = print_lint(host::lint_configuration(scenario->sim_root), strict, scenario->sim_root);
+    const std::vector<std::string> gauges = host::module_gauge_names(module_path, &error);
+    if (gauges.empty()) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
     }
-    const auto keys = timeline.of_kind("key");
-    size_t module_keys = 0;
-    for (const auto* e : keys) module_keys += e->data.value("source", "") != "scenario";
-    std::printf("Key events: %zu (%zu raised by the module or its expressions)\n", keys.size(), module_keys);
-
-    // The approach picture as the panel saw it, sampled through the run.
-    const char* const columns[] = {"TCN Valid", "TCN Slant Range", "TCN CDI", "TCN_TOFROM", "ILS Slant Range",
-                                   "GS Error", "LOC Error", "ILS_GS_VALID", "ILS_LOC_VALID"};
-    const auto published = timeline.of_kind("named");
-    if (!published.empty()) {
-        std::printf("Approach picture (named variables):\n   t (s)  TCN  range nm  CDI deg  T/F   ILS nm  GS err  LOC err  GS LOC\n");
-        const double step = scenario.end_time > 100 ? 20.0 : std::max(1.0, std::ceil(scenario.end_time / 10.0));
-        std::map<std::string, double> now;
-        size_t i = 0;
-        for (double sample = step; sample <= scenario.end_time + 1e-9; sample += step) {
-            for (; i < published.size() && published[i]->t <= sample + 1e-9; ++i)
-                now[published[i]->data.value("name", "")] = published[i]->data.value("value", 0.0);
-            auto v = [&](const char* name) { return now.count(name) ? now[name] : 0.0; };
-            std::printf("  %6.1f  %3.0f  %8.2f  %7.2f  %3.0f  %7.2f  %6.2f  %7.2f  %2.0f  %2.0f\n", sample,
-                        v(columns[0]), v(columns[1]), v(columns[2]), v(columns[3]), v(columns[4]), v(columns[5]),
-                        v(columns[6]), v(columns[7]), v(columns[8]));
-        }
+    std::vector<std::string> sites;
+    for (const host::FixedSite& site : host::read_fixed_sites(scenario->sim_root)) sites.push_back(site.name);
+    const auto problems = host::check_scenario(*scenario, gauges, sites);
+    for (const host::ScenarioProblem& p : problems)
+        std::fprintf(stderr, "carrier-bench: %s:%d: %s\n", path.c_str(), p.line, p.message.c_str());
+    if (!problems.empty() || !config_ok) {
+        std::printf("%s: refused\n", path.c_str());
+        return 2;
     }
-
-    // Last value of every named variable the module published.
-    std::map<std::string, double> named;
-    for (const auto* e : timeline.of_kind("named")) named[e->data.value("name", "")] = e->data.value("value", 0.0);
-    if (!named.empty()) {
-        std::printf("Named variables at the end:\n");
-        for (const auto& [name, value] : named) std::printf("  %-20s %.6g\n", name.c_str(), value);
-    }
-    if (host.calculator_failures() > 0)
-        std::printf("Calculator failures: %zu (see \"calc_error\" events)\n", host.calculator_failures());
+    std::printf("%s: ok\n", path.c_str());
+    return 0;
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
@@ -107,7 +106,9 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: cannot create %s: %s\n", out_dir.c_str(), ec.message().c_str());
         return 2;
     }
+    // Both paths are made absolute now: the run enters the simulator root.
     const std::string timeline_path = (fs::absolute(out_dir) / "timeline.jsonl").string();
+    const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
@@ -124,12 +125,31 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
     }
-    if (!result.ok) {
+    if (!result.completed) {
         std::fprintf(stderr, "carrier-bench: %s\n", result.error.c_str());
-        return 1;
+        return 2;
     }
-    print_summary(*scenario, host, timeline_path);
-    return 0;
+    host::SummaryInput input;
+    input.scenario_name = scenario->name;
+    input.end_time = scenario->end_time;
+    input.frame_rate = scenario->frame_rate;
+    input.frames = host.frame();
+    input.timeline_path = timeline_path;
+    input.timeline = &host.timeline();
+    for (const host::ScenarioEvent& e : scenario->events)
+        if (!e.fired) input.never_fired.push_back(&e);
+    input.failures = result.failures;
+    input.calculator_failures = host.calculator_failures();
+    const std::string summary = host::format_summary(input);
+    std::fputs(summary.c_str(), stdout);
+    FILE* file = std::fopen(summary_path.c_str(), "w");
+    if (!file || std::fputs(summary.c_str() + 1, file) < 0 || std::fclose(file) != 0) {
+        std::fprintf(stderr, "carrier-bench: cannot write %s\n", summary_path.c_str());
+        return 2;
+    }
+    std::printf("Summary -> %s\n", summary_path.c_str());
+    for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
+    return result.failures.empty() ? 0 : 1;
 }
 
 }  // namespace
@@ -152,20 +172,31 @@ int main(int argc, char** argv)
     run_cmd->add_flag("--record-frames", record_frames, "record every per-frame SimConnect message on the timeline");
 
     std::string check_path;
-    CLI::App* check_cmd = app.add_subcommand("check", "validate a scenario file without running it");
+    bool strict = false;
+    CLI::App* check_cmd = app.add_subcommand(
+        "check", "validate a scenario without running it: the file, its gauges, events and boats, and a lint of its root");
     check_cmd->add_option("scenario", check_path, "scenario file")->required();
+    check_cmd->add_flag("--strict", strict, "refuse the scenario when the lint of its root gives warnings");
+
+    std::string lint_root = default_sim_root();
+    CLI::App* lint_cmd = app.add_subcommand("lint", "check a simulator root's ZEB_Parameters.xml and ZEB_Carrier.xml");
+    lint_cmd->add_option("simroot", lint_root, "the simulator root (holds Gauges/)")->capture_default_str();
+    lint_cmd->add_flag("--strict", strict, "count warnings as errors (exit status 1)");
+
+    bool markdown = false;
+    CLI::App* vars_cmd = app.add_subcommand("vars", "list the simulator variables, units and key events the bench knows");
+    vars_cmd->add_flag("--markdown", markdown, "as Markdown (the text of docs/variables.md)");
 
     CLI11_PARSE(app, argc, argv);
 
-    if (*check_cmd) {
-        std::string error;
-        if (!host::load_scenario(check_path, &error)) {
-            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
-            return 2;
-        }
-        std::printf("%s: ok\n", check_path.c_str());
+    if (*check_cmd) return check(check_path, module_path, strict);
+    if (*lint_cmd) return lint(lint_root, strict);
+    if (*vars_cmd) {
+        std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
     if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, record_frames);
-    return run(default_scenario_path(), out_dir, module_path, quiet, record_frames);
+    std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
+                default_run_dir().c_str());
+    return run(default_scenario_path(), default_run_dir(), module_path, quiet, record_frames);
 }

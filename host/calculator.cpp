@@ -129,6 +129,13 @@ std::optional<uint32_t> find_key_event(std::string_view name)
     return std::nullopt;
 }
 
+std::vector<std::pair<std::string, uint32_t>> all_key_events()
+{
+    std::vector<std::pair<std::string, uint32_t>> out;
+    for (const KeyEventRow& row : KEY_EVENTS) out.emplace_back(row.name, row.id);
+    return out;
+}
+
 const char* key_event_name(uint32_t event_id)
 {
     for (const KeyEventRow& row : KEY_EVENTS) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace host {
@@ -81,5 +82,7 @@ private:
 std::optional<uint32_t> find_key_event(std::string_view name);
 // The name of a host key event id, or null when it has none.
 const char* key_event_name(uint32_t event_id);
+// Every host key event known by name, as (name, id) pairs in table order.
+std::vector<std::pair<std::string, uint32_t>> all_key_events();
 
 }  // namespace host

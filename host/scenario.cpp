@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 
+#include "host/config_lint.h"
 #include "host/environment.h"
 #include "host/flown_aircraft.h"
 
@@ -108,6 +109,28 @@ SimObject* boat_by_title(Host& host, const std::string& title)
     return nullptr;
 }
 
+// A place actions are put relative to: a boat, or a fixed site of the carrier
+// list (its aim point, with the runway's true heading as its heading).
+struct Place {
+    double latitude = 0.0;   // radians
+    double longitude = 0.0;  // radians, east-positive
+    double heading = 0.0;    // radians, true
+};
+
+std::optional<Place> find_place(Host& host, const std::string& name, std::string* error)
+{
+    if (const SimObject* boat = boat_by_title(host, name))
+        return Place{World::get(*boat, var("PLANE LATITUDE")), World::get(*boat, var("PLANE LONGITUDE")),
+                     World::get(*boat, var("PLANE HEADING DEGREES TRUE"))};
+    for (const FixedSite& site : read_fixed_sites(host.options().sim_root)) {
+        if (site.name == name)
+            return Place{site.latitude_deg * M_PI / 180.0, site.longitude_deg * M_PI / 180.0,
+                         site.runway_heading_deg * M_PI / 180.0};
+    }
+    *error = "no boat titled \"" + name + "\" and no fixed site of that name in the carrier list";
+    return std::nullopt;
+}
+
 // [actions] ----------------------------------------------------------------------
 // <set var="NAME" unit="UNIT" value="V"/>: a simulator variable of the user aircraft.
 ScenarioAction parse_set(const Reader& r, const TiXmlElement* e)
@@ -121,6 +144,8 @@ ScenarioAction parse_set(const Reader& r, const TiXmlElement* e)
     const double value = r.to_base(e, r.required_number(e, "value"), unit, info->dimension);
     const std::string object = r.text(e, "object", false, "");
     const int index = info->index;
+    ActionWorld world;
+    if (!object.empty()) world.needs_titles.push_back(object);
     return {"set " + name + " = " + r.text(e, "value") + " " + unit, e->Row(),
             [=](Host& host, std::string* error) {
                 SimObject* target = &host.world().user();
@@ -133,7 +158,8 @@ ScenarioAction parse_set(const Reader& r, const TiXmlElement* e)
                 }
                 target->values[index] = value;
                 return true;
-            }};
+            },
+            world};
 }
 
 // <aircraft .../>: the user aircraft's position, attitude and path.
@@ -153,22 +179,20 @@ ScenarioAction parse_aircraft(const Reader& r, const TiXmlElement* e)
     const auto bearing = r.number(e, "bearing");
     const auto distance = r.number(e, "distance");
     if (!relative_to.empty() && (!bearing || !distance))
-        r.fail(e, "relative_to needs bearing (degrees from the boat's heading) and distance (nm)");
+        r.fail(e, "relative_to needs bearing (degrees from the boat's or the site's heading) and distance (nm)");
     if (relative_to.empty() && (bearing || distance)) r.fail(e, "bearing and distance need relative_to");
+    ActionWorld world;
+    world.needs_place = relative_to;
     return {"aircraft", e->Row(), [=](Host& host, std::string* error) {
                 SimObject& user = host.world().user();
                 if (lat) World::set(user, var("PLANE LATITUDE"), *lat * M_PI / 180.0);
                 if (lon) World::set(user, var("PLANE LONGITUDE"), *lon * M_PI / 180.0);
                 if (!relative_to.empty()) {
-                    SimObject* boat = boat_by_title(host, relative_to);
-                    if (!boat) {
-                        *error = "no boat titled \"" + relative_to + "\"";
-                        return false;
-                    }
-                    const double course = World::get(*boat, var("PLANE HEADING DEGREES TRUE")) + *bearing * M_PI / 180.0;
+                    const auto place = find_place(host, relative_to, error);
+                    if (!place) return false;
+                    const double course = place->heading + *bearing * M_PI / 180.0;
                     double la = 0, lo = 0;
-                    sphere_destination(World::get(*boat, var("PLANE LATITUDE")), World::get(*boat, var("PLANE LONGITUDE")),
-                                       course, *distance * 1852.0, &la, &lo);
+                    sphere_destination(place->latitude, place->longitude, course, *distance * 1852.0, &la, &lo);
                     World::set(user, var("PLANE LATITUDE"), la);
                     World::set(user, var("PLANE LONGITUDE"), lo);
                 }
@@ -183,7 +207,8 @@ ScenarioAction parse_aircraft(const Reader& r, const TiXmlElement* e)
                 if (moving) user.follows_path = *moving != 0.0;
                 else if (speed || vs) user.follows_path = true;
                 return true;
-            }};
+            },
+            world};
 }
 
 // <boat title=... latitude longitude heading speed [yaw_rate] [action=add|move|remove]/>
@@ -216,6 +241,16 @@ ScenarioAction parse_boat(const Reader& r, const TiXmlElement* e, const BoatRefs
         return it == refs->end() ? nullptr : host.world().find(it->second);
     };
     const std::string which = ref.empty() ? "titled \"" + title + "\"" : "with ref \"" + ref + "\"";
+    ActionWorld world;
+    if (action == "add") {
+        world.adds_title = title;
+        world.adds_ref = ref;
+    } else if (ref.empty()) {
+        world.needs_titles.push_back(title);
+    } else {
+        world.needs_refs.push_back(ref);
+    }
+    world.needs_place = relative_to;
     return {action + " boat " + (ref.empty() ? title : ref), e->Row(), [=](Host& host, std::string* error) {
                 SimObject* boat = nullptr;
                 if (action == "remove") {
@@ -229,14 +264,10 @@ ScenarioAction parse_boat(const Reader& r, const TiXmlElement* e, const BoatRefs
                 }
                 double la = lat ? *lat * M_PI / 180.0 : 0.0, lo = lon ? *lon * M_PI / 180.0 : 0.0;
                 if (!relative_to.empty()) {
-                    const SimObject* ref = boat_by_title(host, relative_to);
-                    if (!ref) {
-                        *error = "no boat titled \"" + relative_to + "\"";
-                        return false;
-                    }
-                    const double course = World::get(*ref, var("PLANE HEADING DEGREES TRUE")) + *bearing * M_PI / 180.0;
-                    sphere_destination(World::get(*ref, var("PLANE LATITUDE")), World::get(*ref, var("PLANE LONGITUDE")),
-                                       course, *distance * 1852.0, &la, &lo);
+                    const auto place = find_place(host, relative_to, error);
+                    if (!place) return false;
+                    sphere_destination(place->latitude, place->longitude, place->heading + *bearing * M_PI / 180.0,
+                                       *distance * 1852.0, &la, &lo);
                 }
                 if (action == "add") {
                     const uint32_t id = host.simconnect().add_object(
@@ -257,7 +288,8 @@ ScenarioAction parse_boat(const Reader& r, const TiXmlElement* e, const BoatRefs
                 }
                 if (boat && yaw) World::set(*boat, var("ROTATION VELOCITY BODY Y"), *yaw * M_PI / 180.0);
                 return true;
-            }};
+            },
+            world};
 }
 
 // [flown world] ---------------------------------------------------------------------
@@ -353,7 +385,7 @@ ScenarioAction parse_deck(const Reader& r, const TiXmlElement* e)
                 }
                 flown(host).attach_deck(b->id, shared);
                 return true;
-            }};
+            }, ActionWorld{"", "", {boat}, {}, ""}};
 }
 
 ScenarioAction parse_turn_into_wind(const Reader& r, const TiXmlElement* e)
@@ -383,7 +415,7 @@ ScenarioAction parse_turn_into_wind(const Reader& r, const TiXmlElement* e)
                 ship.wind_over_deck_mps = wod;
                 environment(host).steer(ship);
                 return true;
-            }};
+            }, ActionWorld{"", "", {boat}, {}, ""}};
 }
 
 ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
@@ -426,7 +458,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
                     FlownAircraft& f = flown(host);
                     f.set_throttle(throttle);
                     return f.place_on_catapult(host.world(), b->id, static_cast<int>(number), err);
-                }};
+                }, ActionWorld{"", "", {boat}, {}, ""}};
     }
     if (action != "approach") r.fail(e, "flight action must be approach, go_around, catapult or controls, not \"" + action + "\"");
     r.only(e, {"action", "deck", "distance", "right", "altitude", "speed", "gs_angle", "aim_offset", "hook", "gear",
@@ -462,7 +494,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
                     return false;
                 }
                 return flown(host).begin_approach(host.world(), b->id, start, err);
-            }};
+            }, ActionWorld{"", "", {boat}, {}, ""}};
 }
 
 std::optional<ScenarioAction> parse_flown_world_action(const Reader& r, const TiXmlElement* e, const std::string& kind)
@@ -626,6 +658,7 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
                 if (auto frame = r.number(ev, "frame")) {
                     if (event.time) r.fail(ev, "an event has a time or a frame, not both");
                     event.time = *frame / s.frame_rate;
+                    event.frame = *frame;
                 }
                 if (ev->Attribute("condition")) event.condition = ev->Attribute("condition");
                 if (!event.time && !event.condition) r.fail(ev, "an event needs a time, a frame or a condition");
@@ -682,6 +715,11 @@ std::optional<Scenario> load_scenario(const std::string& path, std::string* erro
     }
 }
 
+int64_t last_frame_of(const Scenario& scenario)
+{
+    return static_cast<int64_t>(std::llround(scenario.end_time * scenario.frame_rate));
+}
+
 HostOptions host_options_for(const Scenario& scenario, const std::string& module_path)
 {
     HostOptions options;
@@ -695,17 +733,19 @@ HostOptions host_options_for(const Scenario& scenario, const std::string& module
 
 // [running] ----------------------------------------------------------------------------
 namespace {
-bool apply_actions(Host& host, const std::vector<ScenarioAction>& actions, const std::string& path, RunResult& result)
+// Applies `actions` in order. A failed action is recorded and the next one
+// still runs: one refused request does not cut the run short.
+void apply_actions(Host& host, const std::vector<ScenarioAction>& actions, const std::string& path, RunResult& result)
 {
     for (const ScenarioAction& action : actions) {
         std::string error;
         host.timeline().add("scenario", {{"action", action.description}, {"line", action.line}});
         if (!action.apply(host, &error)) {
-            result.error = path + ":" + std::to_string(action.line) + ": " + error;
-            return false;
+            host.timeline().add("action_failed", {{"action", action.description}, {"line", action.line}, {"error", error}});
+            result.failures.push_back(path + ":" + std::to_string(action.line) + ": " + error);
+            if (result.error.empty()) result.error = result.failures.back();
         }
     }
-    return true;
 }
 }  // namespace
 
@@ -726,7 +766,7 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
             return result;
         }
     }
-    if (!apply_actions(host, scenario.setup, scenario.path, result)) return result;
+    apply_actions(host, scenario.setup, scenario.path, result);
     if (!host.start(&error)) {
         result.error = error;
         return result;
@@ -739,7 +779,7 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
     }
     host.connect_gauges();
 
-    const int64_t last_frame = static_cast<int64_t>(std::llround(scenario.end_time * scenario.frame_rate));
+    const int64_t last_frame = last_frame_of(scenario);
     double next_progress = 1.0;
     for (int64_t frame = 1; frame <= last_frame; ++frame) {
         const double t = static_cast<double>(frame) / scenario.frame_rate;
@@ -761,7 +801,7 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
             if (!due) continue;
             event.fired = true;
             host.timeline().add("event", {{"name", event.name}, {"line", event.line}});
-            if (!apply_actions(host, event.actions, scenario.path, result)) return result;
+            apply_actions(host, event.actions, scenario.path, result);
         }
         host.step_frame();
         if (progress && t + 1e-9 >= next_progress) {
@@ -770,7 +810,8 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
         }
     }
     host.stop();
-    result.ok = true;
+    result.completed = true;
+    result.ok = result.failures.empty();
     return result;
 }
 

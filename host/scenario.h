@@ -13,17 +13,37 @@
 
 namespace host {
 
+// What an action needs from the scenario's world and what it adds to it, for
+// `carrier-bench check` (an action that needs a boat no action adds can never
+// succeed).
+struct ActionWorld {
+    std::string adds_title;                 // a boat this action adds
+    std::string adds_ref;                   // ... under this ref
+    std::vector<std::string> needs_titles;  // boats it finds by title
+    std::vector<std::string> needs_refs;    // boats it finds by ref
+    std::string needs_place;                // relative_to: a boat title or a fixed site of the carrier list
+};
+
 // One action of an event, already validated. `apply` performs it on a host.
 struct ScenarioAction {
+    ScenarioAction() = default;
+    ScenarioAction(std::string description_, int line_, std::function<bool(Host&, std::string*)> apply_,
+                   ActionWorld world_ = {})
+        : description(std::move(description_)), line(line_), apply(std::move(apply_)), world(std::move(world_))
+    {
+    }
+
     std::string description;  // for the timeline
     int line = 0;
     std::function<bool(Host&, std::string* error)> apply;
+    ActionWorld world;
 };
 
 struct ScenarioEvent {
     std::string name;
     int line = 0;
     std::optional<double> time;      // seconds
+    std::optional<double> frame;     // the frame it was given by, when not by time
     std::optional<std::string> condition;  // calculator expression; fires when non-zero
     bool repeat = false;             // fire again each time the condition becomes true
     std::vector<ScenarioAction> actions;
@@ -57,13 +77,21 @@ std::optional<Scenario> load_scenario(const std::string& path, std::string* erro
 
 struct RunResult {
     bool ok = false;
-    std::string error;
+    std::string error;                  // the first failure, "FILE:LINE: message"
+    std::vector<std::string> failures;  // every action that failed, in order
+    bool completed = false;             // the run reached its end time
 };
 
 // Loads the module into `host`, sets the world up, starts the module, places
-// the gauges and runs the events to the scenario's end time. `progress` is
-// called about once per simulated second with the current time.
+// the gauges and runs the events to the scenario's end time. An action that
+// fails is recorded ("action_failed" on the timeline, `failures`) and the run
+// goes on to the end; `ok` is then false. Loading and start failures end the
+// run at once. `progress` is called about once per simulated second with the
+// current time.
 RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(double)>& progress = {});
+
+// The last frame a scenario runs (frame k runs at k / rate).
+int64_t last_frame_of(const Scenario& scenario);
 
 // Host options for a scenario (frame rate, sim root, local time).
 HostOptions host_options_for(const Scenario& scenario, const std::string& module_path);

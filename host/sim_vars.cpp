@@ -170,4 +170,11 @@ const SimVarInfo* find_sim_var(std::string_view name)
 
 const std::vector<SimVarInfo>& all_sim_vars() { return registry().vars; }
 
+std::vector<std::pair<std::string, std::string>> sim_var_aliases()
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const AliasRow& alias : ALIASES) out.emplace_back(alias.alias, alias.name);
+    return out;
+}
+
 }  // namespace host

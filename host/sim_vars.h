@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/units.h"
@@ -24,5 +25,8 @@ const SimVarInfo* find_sim_var(std::string_view name);
 
 // Every known variable, ordered by index.
 const std::vector<SimVarInfo>& all_sim_vars();
+
+// The other names find_sim_var accepts, as (alias, canonical name) pairs.
+std::vector<std::pair<std::string, std::string>> sim_var_aliases();
 
 }  // namespace host

@@ -642,7 +642,7 @@ uint32_t SimConnectServer::add_object(ObjectKind kind, const std::string& title,
     World::set(object, *find_sim_var("AIRSPEED TRUE"), speed_mps);
     World::set(object, *find_sim_var("PLANE ALTITUDE"), altitude_m);
     seen_objects_.insert(id);
-    timeline_.add("object", {{"event", "added"}, {"object", id}, {"kind", kind_name(kind)}, {"title", title}});
+    timeline_.add("object", {{"event", "added"}, {"object", id}, {"object_kind", kind_name(kind)}, {"title", title}});
     notify_add_remove("objectadded", object);
     return id;
 }
@@ -655,7 +655,7 @@ bool SimConnectServer::remove_object(uint32_t id)
     world_.remove(id);
     created_objects_.erase(id);
     timeline_.add("object",
-                  {{"event", "removed"}, {"object", id}, {"kind", kind_name(gone.kind)}, {"title", gone.title}});
+                  {{"event", "removed"}, {"object", id}, {"object_kind", kind_name(gone.kind)}, {"title", gone.title}});
     notify_add_remove("objectremoved", gone);
     return true;
 }
@@ -1049,7 +1049,7 @@ HRESULT SimConnectServer::ai_create_simulated_object(HANDLE handle, const char* 
     created_objects_.insert(id);
     seen_objects_.insert(id);
     timeline_.add("object",
-                  {{"event", "created"}, {"object", id}, {"kind", kind_name(object_kind)}, {"title", title}});
+                  {{"event", "created"}, {"object", id}, {"object_kind", kind_name(object_kind)}, {"title", title}});
 
     SIMCONNECT_RECV_ASSIGNED_OBJECT_ID record{};
     record.dwRequestID = request_id;
@@ -1111,6 +1111,11 @@ HRESULT SimConnectServer::text(HANDLE handle, SIMCONNECT_TEXT_TYPE type, float s
     timeline_.add("text", std::move(event));
     texts_.push_back(ShownText{timeline_.time(), timeline_.frame(), static_cast<DWORD>(type), color, seconds, shown});
     return finish(call, S_OK);
+}
+
+bool check_input_definition(std::string_view definition, std::string* why)
+{
+    return valid_input(normalise_input(definition), why);
 }
 
 }  // namespace host

@@ -298,4 +298,8 @@ private:
     std::vector<ShownText> texts_;
 };
 
+// Whether `definition` is an input the simulator can bind ("Shift+T",
+// "joystick:0:button:3"); sets *why otherwise. Used by the configuration linter.
+bool check_input_definition(std::string_view definition, std::string* why);
+
 }  // namespace host

@@ -138,6 +138,13 @@ std::optional<UnitInfo> find_unit(std::string_view name)
     return std::nullopt;
 }
 
+std::vector<UnitName> all_units()
+{
+    std::vector<UnitName> out;
+    for (const UnitRow& row : UNITS) out.push_back({row.name, UnitInfo{row.dimension, row.to_base}});
+    return out;
+}
+
 const char* dimension_name(Dimension dimension)
 {
     switch (dimension) {

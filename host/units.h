@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace host {
 
@@ -23,5 +24,13 @@ struct UnitInfo {
 std::optional<UnitInfo> find_unit(std::string_view name);
 
 const char* dimension_name(Dimension dimension);
+
+// Every unit name the table knows (lower case), with its dimension and factor,
+// in table order.
+struct UnitName {
+    const char* name;
+    UnitInfo info;
+};
+std::vector<UnitName> all_units();
 
 }  // namespace host

@@ -67,6 +67,14 @@ void sphere_destination(double lat, double lon, double course, double distance_m
     *lon_out = std::remainder(lon + dlon, 2.0 * M_PI);
 }
 
+double sphere_final_course(double lat, double course, double distance_m)
+{
+    const double delta = distance_m / WORLD_RADIUS_M;
+    const double final_course = std::atan2(std::sin(course) * std::cos(lat),
+                                           std::cos(delta) * std::cos(lat) * std::cos(course) - std::sin(lat) * std::sin(delta));
+    return final_course < 0 ? final_course + 2.0 * M_PI : final_course;
+}
+
 void World::advance(double dt)
 {
     static const SimVarInfo& lat = var("PLANE LATITUDE");
@@ -98,6 +106,8 @@ void World::advance(double dt)
         if (speed == 0.0) continue;
         double lat2 = 0, lon2 = 0;
         sphere_destination(get(object, lat), get(object, lon), get(object, heading), speed * dt, &lat2, &lon2);
+        if (object.kind == ObjectKind::User)
+            set(object, heading, sphere_final_course(get(object, lat), get(object, heading), speed * dt));
         set(object, lat, lat2);
         set(object, lon, lon2);
     }

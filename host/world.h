@@ -72,9 +72,11 @@ public:
     bool knows_title(const std::string& title) const;
 
     // Moves every object by `dt` seconds: boats and AI objects along their
-    // heading at "AIRSPEED TRUE", turning at "ROTATION VELOCITY BODY Y" (rad/s), the user aircraft
-    // along its heading at "GROUND VELOCITY" climbing at "VERTICAL SPEED" when
-    // it follows a path. Objects on the ground do not climb.
+    // heading at "AIRSPEED TRUE", turning at "ROTATION VELOCITY BODY Y" (rad/s)
+    // and otherwise keeping their true heading; the user aircraft, when it
+    // follows a path, along a great circle at "GROUND VELOCITY" (its true heading
+    // follows the great circle's course), climbing at "VERTICAL SPEED".
+    // Objects on the ground do not climb.
     void advance(double dt);
 
     static constexpr uint32_t USER_OBJECT_ID = 1;
@@ -103,6 +105,10 @@ private:
 // true course `course`, east-positive longitudes, radians.
 void sphere_destination(double lat, double lon, double course, double distance_m, double* lat_out,
                         double* lon_out);
+
+// The true course at the end of that step: a great circle's course changes
+// along it (except along a meridian or the equator).
+double sphere_final_course(double lat, double course, double distance_m);
 
 constexpr double WORLD_RADIUS_M = 6371000.0;
 
