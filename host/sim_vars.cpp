@@ -39,7 +39,15 @@ constexpr SimVarRow ROWS[] = {
     {"GENERAL ENG1 THROTTLE LEVER POSITION",Dimension::Percent, 0.0},
     {"ENGINE TYPE",                         Dimension::Number,  1.0},  // 0 piston, 1 jet, 2 none, 3 helo turbine, 5 turboprop
     // Air and ground speeds.
+    // Wind (written by the world when it has a wind or a flown aircraft):
+    // Z the component from ahead along the aircraft's axis (a headwind is
+    // positive), X the component from the right; the direction is where the
+    // wind blows from, true.
     {"AMBIENT WIND Z",                      Dimension::Speed,   0.0},
+    {"AMBIENT WIND X",                      Dimension::Speed,   0.0},
+    {"AMBIENT WIND DIRECTION",              Dimension::Angle,   0.0},
+    {"AMBIENT WIND VELOCITY",               Dimension::Speed,   0.0},
+    {"AIRSPEED INDICATED",                  Dimension::Speed,   0.0},
     {"GROUND VELOCITY",                     Dimension::Speed,   0.0},
     {"SURFACE RELATIVE GROUND SPEED",       Dimension::Speed,   0.0},
     {"AIRSPEED TRUE",                       Dimension::Speed,   0.0},

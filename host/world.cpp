@@ -147,6 +147,17 @@ void World::advance(double dt)
         set(object, lon, lon2);
     }
     advance_deck(dt);  // after the boats: the aircraft on a deck rides with its ship
+    for (auto& process : processes_) process->step(*this, dt);
 }
+
+void World::add_process(std::unique_ptr<WorldProcess> process)
+{
+    auto at = std::upper_bound(processes_.begin(), processes_.end(), process->order(),
+                               [](int order, const std::unique_ptr<WorldProcess>& p) { return order < p->order(); });
+    processes_.insert(at, std::move(process));
+}
+
+double WorldWind::east_mps() const { return -speed_mps * std::sin(from); }
+double WorldWind::north_mps() const { return -speed_mps * std::cos(from); }
 
 }  // namespace host

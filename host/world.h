@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,26 @@ struct DeckEvent {
     double ground_speed_mps;   // "GROUND VELOCITY" at that moment
     double deck_speed_mps;     // speed over the deck
     double x_m, z_m;           // where on the deck, ship's frame
+};
+
+class World;
+
+// A per-frame process of the world (the flown aircraft, the ships' steering,
+// the wind and the radio stations), run by advance() after the objects moved,
+// in the order of `order()` and then of adding.
+class WorldProcess {
+public:
+    virtual ~WorldProcess() = default;
+    virtual int order() const = 0;
+    virtual void step(World& world, double dt) = 0;
+};
+
+// The wind of the whole world: the direction it blows from and its speed.
+struct WorldWind {
+    double from = 0.0;       // true, radians
+    double speed_mps = 0.0;
+    double east_mps() const;   // velocity of the air mass
+    double north_mps() const;
 };
 
 class World {
@@ -116,11 +137,25 @@ public:
     void note_body_velocity_written() { deck_.velocity_written = true; }
     void set_deck_observer(std::function<void(const DeckEvent&)> observer) { deck_observer_ = std::move(observer); }
 
+    WorldWind& wind() { return wind_; }
+    const WorldWind& wind() const { return wind_; }
+    void add_process(std::unique_ptr<WorldProcess> process);
+    // The first process of type T, or null.
+    template <class T>
+    T* process()
+    {
+        for (auto& p : processes_)
+            if (auto* t = dynamic_cast<T*>(p.get())) return t;
+        return nullptr;
+    }
+
 private:
     void advance_deck(double dt);
     DeckState deck_;
     std::function<void(const DeckEvent&)> deck_observer_;
 
+    WorldWind wind_;
+    std::vector<std::unique_ptr<WorldProcess>> processes_;
     std::map<uint32_t, SimObject> objects_;
     std::vector<std::string> known_titles_;
     uint32_t next_id_ = 2;
