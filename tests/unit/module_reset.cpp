@@ -1,6 +1,11 @@
 #include "module_reset.h"
 
 #include "catapult/catapult.h"
+#include "gauges/carrier_indicator.h"
+#include "gauges/close_subpanel.h"
+#include "gauges/radio_tacan.h"
+#include "landing/approach_control.h"
+#include "landing/landing_lights.h"
 #include "sim/command_events.h"
 #include "sim/dispatch.h"
 #include "sound/sound_channel.h"
@@ -58,6 +63,28 @@ void reset_module_values()
 
     // sound/sound_channel
     for (int32_t& slot : soundSlots) slot = 0;
+
+    // catapult/catapult (the launch state beyond the three above)
+    launchBarDown = 0;
+    activeCatapult = 0;
+    launchStartClock = 0;
+    armedClock = 0;
+    launchTime = launchPercent = launchEndSpeed = launchStartSpeed = launchAcceleration = 0.0;
+    catapultSound = 0;
+
+    // landing/landing_lights and landing/approach_control
+    flolsValid = waveOffCheckDone = waveOffLightOn = powerLightOn = 0;
+    lsoOn = lsoActive = callBallDone = wireReported = 0;
+    for (int i = 0; i < 3; ++i) altitudeCheckDone[i] = lineUpCheckDone[i] = 0;
+    flightDeckState = 0;
+
+    // gauges/ (start values as at load: the radio's main switch on, the
+    // indicator in its first mode)
+    radioTacan = RadioTacanState{};
+    tacanMainSwitch = 1;
+    carrierIndicator = CarrierIndicatorState{1, 0, 0, 0.0, 0, 0, 0.0};
+    panelLightsOn = 0;
+    closeSubpanelHeader = nullptr;
 }
 
 void release_state_records()
