@@ -294,14 +294,14 @@ private:
         return nullptr;
     }
 
-    void lint_section(const std::string& file, const TiXmlElement* e, const SectionSpec& spec,
+    void lint_section(const std::string& file, const TiXmlElement* e, const SectionSpec& rule,
                       std::map<std::string, double>& values)
     {
-        const std::vector<std::string> known = names_of(spec.attributes);
+        const std::vector<std::string> known = names_of(rule.attributes);
         for (const TiXmlAttribute* a = e->FirstAttribute(); a; a = a->Next())
             if (std::find(known.begin(), known.end(), a->Name()) == known.end()) unknown_attribute(file, e, a, known);
-        if (e->GetText()) warn(file, e->Row(), "<" + std::string(spec.name) + "> has element text: values are attributes; the text is not read");
-        for (const AttrSpec& attr : spec.attributes) {
+        if (e->GetText()) warn(file, e->Row(), "<" + std::string(rule.name) + "> has element text: values are attributes; the text is not read");
+        for (const AttrSpec& attr : rule.attributes) {
             const TiXmlAttribute* a = attribute(e, attr.name);
             const bool engine = std::string(attr.name).find("Percent") != std::string::npos;
             if (!a) {
@@ -314,7 +314,7 @@ private:
                     what = engine ? "an aircraft of that engine type needs launch power above 0 % (any)"
                                   : "the module keeps the start value 0";
                 }
-                warn(file, e->Row(), "<" + std::string(spec.name) + "> lacks " + attr.name + ": " + what);
+                warn(file, e->Row(), "<" + std::string(rule.name) + "> lacks " + attr.name + ": " + what);
                 continue;
             }
             if (attr.kind == Kind::Input) {
@@ -493,24 +493,24 @@ private:
                                     ": not a ship (1) or a fixed site (2); tuning it only renames the previous selection");
             const int type_bit = type == 1 ? 1 : type == 2 ? 2 : 0;
             for (const TiXmlAttribute* a = e->FirstAttribute(); a; a = a->Next()) {
-                auto spec = std::find_if(attrs.begin(), attrs.end(), [&](const EntryAttr& r) { return a->Name() == std::string(r.name); });
-                if (spec == attrs.end()) {
+                auto rule = std::find_if(attrs.begin(), attrs.end(), [&](const EntryAttr& r) { return a->Name() == std::string(r.name); });
+                if (rule == attrs.end()) {
                     unknown_attribute(file, e, a, known);
                     continue;
                 }
-                if (type_bit && !(spec->types & type_bit)) {
+                if (type_bit && !(rule->types & type_bit)) {
                     warn(file, a->Row(), std::string(a->Name()) + " is not read for " +
                                              (type == 1 ? "a ship (CarrierType 1)" : "a fixed site (CarrierType 2)"));
                     continue;
                 }
-                if (spec->kind == Kind::Double && std::string(spec->name) != "Frequency") {
-                    double low = spec->low, high = spec->high;
-                    if (std::string(spec->name) == "RunwayAngle") {
+                if (rule->kind == Kind::Double && std::string(rule->name) != "Frequency") {
+                    double low = rule->low, high = rule->high;
+                    if (std::string(rule->name) == "RunwayAngle") {
                         low = type == 2 ? 0 : -30;
                         high = type == 2 ? 360 : 30;
                     }
-                    check_number(file, e, a, Kind::Double, low, high, spec->unit,
-                                 spec->keeps ? "the value of the carrier tuned before stays" : "read as 0");
+                    check_number(file, e, a, Kind::Double, low, high, rule->unit,
+                                 rule->keeps ? "the value of the carrier tuned before stays" : "read as 0");
                 }
             }
             // Frequency, as the module compares it.
@@ -540,15 +540,15 @@ private:
                 frequencies[working] = {row, name_text ? name_text : e->Value()};
 
             if (!type_bit) continue;
-            for (const EntryAttr& spec : attrs) {
-                if (!(spec.types & type_bit) || std::string(spec.name) == "Frequency" || std::string(spec.name) == "CarrierType")
+            for (const EntryAttr& rule : attrs) {
+                if (!(rule.types & type_bit) || std::string(rule.name) == "Frequency" || std::string(rule.name) == "CarrierType")
                     continue;
-                if (attribute(e, spec.name)) continue;
+                if (attribute(e, rule.name)) continue;
                 std::string what;
-                if (spec.kind == Kind::Text) what = "read as \"none\"";
-                else if (spec.keeps || type == 1) what = "the value of the carrier tuned before stays (0 for the first)";
+                if (rule.kind == Kind::Text) what = "read as \"none\"";
+                else if (rule.keeps || type == 1) what = "the value of the carrier tuned before stays (0 for the first)";
                 else what = "read as 0";
-                warn(file, row, label + " lacks " + spec.name + ": " + what);
+                warn(file, row, label + " lacks " + rule.name + ": " + what);
             }
             check_language(file, e, label);
             if (type == 1) {
