@@ -17,10 +17,10 @@ void append(std::string& out, const char* s, size_t n)
     out.append(s, std::min(n, TOOLTIP_MAX_LENGTH - out.size()));
 }
 
-// Parses "N!fmt!" at `p` (just after the percent sign). On success fills the
-// argument number, the printf fmt ("%" + fmt, NUL-terminated) and its
+// Parses "N!printf_format!" at `p` (just after the percent sign). On success fills the
+// argument number, the printf printf_format ("%" + printf_format, NUL-terminated) and its
 // conversion letter, and returns the length consumed.
-size_t parse_reference(std::string_view text, size_t p, int* arg, char* fmt, char* conversion)
+size_t parse_reference(std::string_view text, size_t p, int* arg, char* printf_format, char* conversion)
 {
     size_t i = p;
     int n = 0;
@@ -29,14 +29,14 @@ size_t parse_reference(std::string_view text, size_t p, int* arg, char* fmt, cha
     if (digits == 0 || n == 0 || i >= text.size() || text[i] != '!') return 0;
     ++i;
     size_t s = 0;
-    fmt[s++] = '%';
-    while (i < text.size() && std::strchr("-+ #0", text[i]) && s < 8) fmt[s++] = text[i++];
+    printf_format[s++] = '%';
+    while (i < text.size() && std::strchr("-+ #0", text[i]) && s < 8) printf_format[s++] = text[i++];
     if (i < text.size() && std::strchr("-+ #0", text[i])) return 0;
-    for (int k = 0; k < 2 && i < text.size() && is_digit(text[i]); ++k) fmt[s++] = text[i++];
+    for (int k = 0; k < 2 && i < text.size() && is_digit(text[i]); ++k) printf_format[s++] = text[i++];
     if (i < text.size() && is_digit(text[i])) return 0;
     if (i < text.size() && text[i] == '.') {
-        fmt[s++] = text[i++];
-        for (int k = 0; k < 2 && i < text.size() && is_digit(text[i]); ++k) fmt[s++] = text[i++];
+        printf_format[s++] = text[i++];
+        for (int k = 0; k < 2 && i < text.size() && is_digit(text[i]); ++k) printf_format[s++] = text[i++];
         if (i < text.size() && is_digit(text[i])) return 0;
     }
     if (i >= text.size() || !std::strchr("diuxXfFeEgGs", text[i]) || text[i] == '\0') return 0;
@@ -44,7 +44,7 @@ size_t parse_reference(std::string_view text, size_t p, int* arg, char* fmt, cha
     ++i;
     if (i >= text.size() || text[i] != '!') return 0;
     ++i;
-    fmt[s] = '\0';
+    printf_format[s] = '\0';
     *arg = n;
     return i - p;
 }
@@ -57,15 +57,15 @@ long long saturating_integer(double v)
     return static_cast<long long>(v);
 }
 
-// Builds a printf format from the parsed fmt ("%" flags width precision),
+// Builds a printf format from the parsed printf_format ("%" flags width precision),
 // keeping only the flags that are defined for `conversion`, then the length
 // modifier and the conversion.
-void build_format(const char* fmt, const char* allowed_flags, const char* modifier, char conversion, char* fmt,
+void build_format(const char* printf_format, const char* allowed_flags, const char* modifier, char conversion, char* fmt,
                   size_t size)
 {
     size_t o = 0;
     fmt[o++] = '%';
-    const char* p = fmt + 1;
+    const char* p = printf_format + 1;
     for (; *p && std::strchr("-+ #0", *p); ++p)
         if (std::strchr(allowed_flags, *p) && o < size - 8) fmt[o++] = *p;
     for (; *p && o < size - 6; ++p) fmt[o++] = *p;  // width and precision
@@ -74,7 +74,7 @@ void build_format(const char* fmt, const char* allowed_flags, const char* modifi
     fmt[o] = '\0';
 }
 
-void format_value(const char* fmt, char conversion, const TooltipValue& value, std::string& out)
+void format_value(const char* printf_format, char conversion, const TooltipValue& value, std::string& out)
 {
     char buffer[192];
     char fmt[32];
@@ -87,7 +87,7 @@ void format_value(const char* fmt, char conversion, const TooltipValue& value, s
             text = number;
         }
         const size_t length = std::strlen(text);
-        build_format(fmt, "-", "", 's', fmt, sizeof fmt);
+        build_format(printf_format, "-", "", 's', fmt, sizeof fmt);
         n = std::snprintf(buffer, sizeof buffer, fmt, text);
         if (n < 0) return;
         if (static_cast<size_t>(n) < sizeof buffer) append(out, buffer, static_cast<size_t>(n));
@@ -98,17 +98,17 @@ void format_value(const char* fmt, char conversion, const TooltipValue& value, s
     switch (conversion) {
     case 'd':
     case 'i':
-        build_format(fmt, "-+ 0", "ll", conversion, fmt, sizeof fmt);
+        build_format(printf_format, "-+ 0", "ll", conversion, fmt, sizeof fmt);
         n = std::snprintf(buffer, sizeof buffer, fmt, whole);
         break;
     case 'u':
     case 'x':
     case 'X':
-        build_format(fmt, conversion == 'u' ? "-0" : "-#0", "ll", conversion, fmt, sizeof fmt);
+        build_format(printf_format, conversion == 'u' ? "-0" : "-#0", "ll", conversion, fmt, sizeof fmt);
         n = std::snprintf(buffer, sizeof buffer, fmt, static_cast<unsigned long long>(whole));
         break;
     default:
-        build_format(fmt, "-+ #0", "", conversion, fmt, sizeof fmt);
+        build_format(printf_format, "-+ #0", "", conversion, fmt, sizeof fmt);
         n = std::snprintf(buffer, sizeof buffer, fmt, value.number);
         break;
     }
@@ -134,16 +134,16 @@ void format_tooltip(std::string_view text, const TooltipValue* values, size_t co
             continue;
         }
         int arg = 0;
-        char fmt[24];
+        char printf_format[24];
         char conversion = 0;
-        const size_t used = parse_reference(text, percent + 1, &arg, fmt, &conversion);
+        const size_t used = parse_reference(text, percent + 1, &arg, printf_format, &conversion);
         if (used == 0) {
             append(out, "%", 1);
             i = percent + 1;
             continue;
         }
         if (static_cast<size_t>(arg) > count || !values) append(out, "?", 1);
-        else format_value(fmt, conversion, values[arg - 1], out);
+        else format_value(printf_format, conversion, values[arg - 1], out);
         i = percent + 1 + used;
     }
 }
