@@ -293,7 +293,9 @@ TEST(FlownAircraft, TheWireCaughtIsTheOneTheHookCrossesAndNoHookBolters)
             const double tip = f.flown->recovery().hook_touch_s_m;
             const host::DeckModel* d = f.flown->deck_of(f.boat);
             EXPECT_LT(tip, d->wires[k.wire - 1]);
-            if (k.wire > 1) EXPECT_GT(tip, d->wires[k.wire - 2] - 3.0);
+            if (k.wire > 1) {
+                EXPECT_GT(tip, d->wires[k.wire - 2] - 3.0);
+            }
         } else {
             // Touched down, caught nothing, went round off the angled deck and climbs.
             EXPECT_EQ(f.flown->phase(), host::FlightPhase::Climb) << k.aim_offset;
