@@ -98,7 +98,7 @@ bool Debrief::open(const std::string& dir, int64_t frames, const std::string& ti
     std::fputc('\n', csv_);
     names_.assign(std::begin(PUBLISHED_NAMES), std::end(PUBLISHED_NAMES));
     const size_t expected = static_cast<size_t>(std::clamp<int64_t>(frames + 1, 1, MAX_PLOT_POINTS));
-    plot_.points.reserve(expected);
+    plot_.points.reserve(MAX_PLOT_POINTS);
     plot_.breaks.reserve(std::min<size_t>(expected, 4096));
     pending_calls_.reserve(1024);
     plot_.title = title;
@@ -189,9 +189,20 @@ void Debrief::frame_done(Host& host)
     const double range = published[ILS_RANGE];
     const bool valid = published[TCN_VALID] == 1.0 && found && range < PLOT_RANGE_NM;
     const bool approach = valid && World::get(user, on_ground) == 0.0 && std::fabs(published[LOC]) < 90.0;
-    if (approach && plot_.points.size() < plot_.points.capacity()) {
-        if (!in_approach_ && plot_.breaks.size() < plot_.breaks.capacity()) plot_.breaks.push_back(plot_.points.size());
-        plot_.points.push_back({range, published[GS], published[LOC], published[BALL]});
+    if (approach) {
+        if (plot_.points.size() == MAX_PLOT_POINTS) {
+            // Full: keep every other sample and sample half as often.
+            for (size_t i = 0; 2 * i < plot_.points.size(); ++i) plot_.points[i] = plot_.points[2 * i];
+            plot_.points.resize((plot_.points.size() + 1) / 2);
+            for (size_t& b : plot_.breaks) b = (b + 1) / 2;
+            plot_stride_ *= 2;
+        }
+        const bool sample = !in_approach_ || ++plot_phase_ >= plot_stride_;
+        if (sample) {
+            plot_phase_ = 0;
+            if (!in_approach_ && plot_.breaks.size() < plot_.breaks.capacity()) plot_.breaks.push_back(plot_.points.size());
+            plot_.points.push_back({range, published[GS], published[LOC], published[BALL]});
+        }
         if (!std::isnan(published[BALL])) plot_.meatball_published = true;
         in_approach_ = true;
     } else {

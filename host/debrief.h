@@ -56,8 +56,11 @@ class Debrief : public FrameObserver {
 public:
     // Only frames closer than this (nautical miles) go into the plot.
     static constexpr double PLOT_RANGE_NM = 10.0;
-    // The most plot samples kept (later frames still go into the CSV).
-    static constexpr size_t MAX_PLOT_POINTS = 2000000;
+    // The most plot samples kept. When they are full, every other one is
+    // dropped and from then on every other approach frame is sampled (and so
+    // on), so memory stays the same however long the run is; every frame still
+    // goes into the CSV.
+    static constexpr size_t MAX_PLOT_POINTS = 20000;
 
     Debrief() = default;
     ~Debrief() override;
@@ -94,6 +97,8 @@ private:
     char line_[4096];
     size_t used_ = 0;
     int64_t rows_ = 0;
+    size_t plot_stride_ = 1;   // approach frames per plot sample
+    size_t plot_phase_ = 0;    // approach frames since the last sample
     bool in_approach_ = false;
     size_t texts_seen_ = 0;
     std::vector<PendingCall> pending_calls_;

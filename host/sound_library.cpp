@@ -220,31 +220,43 @@ void SoundLibraryEmulation::release(int32_t handle)
     timeline_.add("sound", std::move(record));
 }
 
-std::vector<float> SoundLibraryEmulation::mix(double length_s) const
+size_t SoundLibraryEmulation::track_length(double length_s) const
 {
     size_t length = static_cast<size_t>(std::llround(std::max(0.0, length_s) * TRACK_RATE));
     for (const Playback& p : playbacks_) {
         const size_t start = static_cast<size_t>(std::llround(p.start_s * TRACK_RATE));
         length = std::max(length, start + sound(p.handle)->samples.size());
     }
-    std::vector<float> track(length, 0.0f);
+    return length;
+}
+
+void SoundLibraryEmulation::mix_range(size_t first, std::vector<float>& out) const
+{
+    std::fill(out.begin(), out.end(), 0.0f);
+    const size_t last = first + out.size();
     for (const Playback& p : playbacks_) {
         const std::vector<float>& samples = sound(p.handle)->samples;
         const size_t start = static_cast<size_t>(std::llround(p.start_s * TRACK_RATE));
         size_t count = samples.size();
         if (p.stop_s >= 0)
             count = std::min(count, static_cast<size_t>(std::llround(std::max(0.0, p.stop_s - p.start_s) * TRACK_RATE)));
-        for (size_t i = 0; i < count; ++i) track[start + i] += samples[i];
+        const size_t from = std::max(start, first), to = std::min(start + count, last);
+        for (size_t i = from; i < to; ++i) out[i - first] += samples[i - start];
     }
     // Overlapping calls can sum past full scale; clip (NaN to silence) so the
     // 16-bit conversion never overflows.
-    for (float& s : track) s = std::isnan(s) ? 0.0f : std::clamp(s, -1.0f, 1.0f);
+    for (float& s : out) s = std::isnan(s) ? 0.0f : std::clamp(s, -1.0f, 1.0f);
+}
+
+std::vector<float> SoundLibraryEmulation::mix(double length_s) const
+{
+    std::vector<float> track(track_length(length_s), 0.0f);
+    mix_range(0, track);
     return track;
 }
 
 bool SoundLibraryEmulation::write_track(const std::string& path, double length_s, std::string* error) const
 {
-    const std::vector<float> track = mix(length_s);
     SF_INFO info{};
     info.samplerate = TRACK_RATE;
     info.channels = 1;
@@ -254,11 +266,20 @@ bool SoundLibraryEmulation::write_track(const std::string& path, double length_s
         *error = "cannot write " + path + ": " + sf_strerror(nullptr);
         return false;
     }
-    // Clipped above; libsndfile scales floats in [-1, 1] to full 16-bit scale.
+    // Clipped by mix_range; libsndfile scales floats in [-1, 1] to full 16-bit scale.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    const sf_count_t written = sf_writef_float(file, track.data(), static_cast<sf_count_t>(track.size()));
+    // One second at a time: memory stays the same however long the run was.
+    const size_t length = track_length(length_s);
+    std::vector<float> block(TRACK_RATE);
+    bool ok = true;
+    for (size_t first = 0; first < length && ok; first += block.size()) {
+        block.resize(std::min<size_t>(TRACK_RATE, length - first));
+        mix_range(first, block);
+        ok = sf_writef_float(file, block.data(), static_cast<sf_count_t>(block.size())) ==
+             static_cast<sf_count_t>(block.size());
+    }
     sf_close(file);
-    if (written != static_cast<sf_count_t>(track.size())) {
+    if (!ok) {
         *error = "error while writing " + path;
         return false;
     }

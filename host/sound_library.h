@@ -74,7 +74,13 @@ public:
     const Sound* sound(int32_t handle) const;
     double duration_s(int32_t handle) const;
 
-    // Mixes the track: at least `length_s` long, longer when a sound plays past it.
+    // Samples in the track: at least `length_s` long, longer when a sound plays past it.
+    size_t track_length(double length_s) const;
+    // Mixes samples [first, first + out.size()) of the track into `out`,
+    // clipped to [-1, 1] (NaN to silence).
+    void mix_range(size_t first, std::vector<float>& out) const;
+    // The whole track (tests; write_track mixes in blocks, so memory does not
+    // grow with the run's length).
     std::vector<float> mix(double length_s) const;
     // Writes the mixed track as mono 16-bit WAV. False with `error`.
     bool write_track(const std::string& path, double length_s, std::string* error) const;
