@@ -173,6 +173,11 @@ TEST_F(SoundLibraryTest, TheTrackClipsOverlapsRunsPastTheEndAndIsSilentWhenNothi
     ASSERT_TRUE(library.write_track(out.string(), 2.5, &error)) << error;
     std::vector<float> track = read_back(out, &info);
     EXPECT_EQ(info.frames, 3 * 16000);
+    // Written a second at a time, the file is the whole mix, sample for sample
+    // (to 16-bit resolution), across the block boundaries the sounds span.
+    const std::vector<float> whole = library.mix(2.5);
+    ASSERT_EQ(whole.size(), track.size());
+    for (size_t i = 0; i < whole.size(); ++i) ASSERT_NEAR(track[i], whole[i], 1.0 / 16384) << "sample " << i;
     EXPECT_LT(peak(track, 0, 0.24), 1e-4);
     EXPECT_GT(peak(track, 0.25, 1.25), 0.99);
     EXPECT_LE(peak(track, 0.25, 1.25), 1.0);
