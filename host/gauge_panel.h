@@ -1,18 +1,66 @@
-// The gauge panel of the emulated host: element walking of every placed
-// gauge on each update, and the mouse (clicks and tooltips) routed to a
-// placed gauge's mouse areas in its own pixel space.
+// The gauge panel of the emulated host: placement of the module's gauges
+// (one header copy per placed gauge) with the gauge callback services 0-5 at
+// placement, 14 when connected to the window, 6/7 around the update routine
+// and the element walk on every panel update, 12/13 at removal; and the
+// mouse (clicks and tooltips) routed to a placed gauge's mouse areas in its
+// own pixel space.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "host/element_walker.h"
-#include "host/host.h"
+#include "platform/gauge_interface.h"
 
 namespace host {
 
+class Host;
+class PanelServices;
+class Timeline;
+
+struct PlacedGauge {
+    std::string name;
+    std::string parameters;
+    GAUGEHDR header{};  // the host's copy of the module's header for this placement
+    bool connected = false;
+    int width = 0, height = 0;          // pixels, from the first element's bitmap at placement (0: unknown)
+    std::vector<ElementView> elements;  // what the element walker kept at the last update
+};
+
+class GaugePanel {
+public:
+    GaugePanel(Timeline& timeline, PanelServices& services) : timeline_(timeline), services_(services) {}
+
+    // Places a gauge of the module by name with its parameter string and runs
+    // its install services; the placement index, or -1 with `error`.
+    int place(const GAUGESLINKAGE& linkage, const std::string& name, const std::string& parameters,
+              std::string* error);
+    // Connects every placed gauge not yet connected to its window (service 14).
+    void connect();
+    // One panel update of every placed gauge: service 6, the update routine,
+    // the element walk, service 7.
+    void update();
+    // Removes every placed gauge: service 12, the kill routine, service 13.
+    void remove();
+
+    // Stable addresses: the module sees each header's address.
+    std::deque<PlacedGauge>& gauges() { return gauges_; }
+    const std::deque<PlacedGauge>& gauges() const { return gauges_; }
+
+private:
+    void run_service(PlacedGauge& gauge, SINT32 service);
+
+    Timeline& timeline_;
+    PanelServices& services_;
+    std::deque<PlacedGauge> gauges_;
+};
+
 // Walks a placed gauge's element chain (from its header's first element)
-// into gauge.elements. Called by the host after each update routine.
+// into gauge.elements, module variables read through `services`. Called
+// after each update routine.
+void walk_gauge_elements(PanelServices& services, PlacedGauge& gauge);
 void walk_gauge_elements(Host& host, PlacedGauge& gauge);
 
 // Pixel size of a placed gauge: the size of its first element's bitmap

@@ -1,40 +1,38 @@
 // The emulated host: loads the gauge module, hands it the panel services,
 // places its gauges, runs simulation frames and records everything the module
-// does on the timeline.
-//
-// What is emulated:
-//   - module loading (dlopen), ImportTable and Linkage, module start and stop;
-//   - gauge placement from a panel description (name and parameter string, one
-//     header copy per placed gauge), the gauge callback services 0-5 at
-//     placement, 14 when connected to the window, 6/7 around the update
-//     routine on every panel update, 12/13 at removal;
-//   - the panel services: postfix calculator, L: variables, named variables,
-//     key events delivered synchronously to every registered handler,
-//     lookup_var for module variables 10, 84 and 855, panel_window_toggle;
-//     element-list services answer 0 (the host walks the elements itself);
+// does on the timeline. The host is the composition root of its units:
+//   - host/panel_services: the PANELS table (postfix calculator, L:
+//     variables, named variables, lookup_var for module variables 10, 84 and
+//     855, panel_window_toggle; element-list services answer 0);
+//   - host/key_event_bus: key handlers, key events delivered synchronously to
+//     every registered handler, the host's NAV frequency keys
+//     NAV1_RADIO_SET and NAV2_RADIO_SET;
+//   - host/gauge_panel: gauge placement from a panel description (name and
+//     parameter string, one header copy per placed gauge), the gauge callback
+//     services, element chains walked after every update, mouse clicks and
+//     tooltips by rectangle; host/panel_drawing draws the walked elements
+//     into PNG snapshots;
 //   - SimConnect through host/simconnect_server (world objects, requests,
 //     events, inputs, AI objects, screen texts, fault injection);
 //   - the process clock (simulated time, milliseconds) and the standard error
 //     stream (recorded, and echoed unless quiet);
-//   - the host's NAV frequency keys NAV1_RADIO_SET and NAV2_RADIO_SET.
 //   - the external sound library by its six ordinals (host/sound_library),
 //     present unless the options leave it out, and the run's audio track.
-//   - the gauge panel (host/gauge_panel): element chains walked after every
-//     update, mouse clicks and tooltips by rectangle; drawing of the walked
-//     elements into PNG snapshots (host/panel_drawing).
 // What is not: live sound output.
 #pragma once
 
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "host/calculator.h"
 #include "host/element_walker.h"
+#include "host/frame_clock.h"
+#include "host/gauge_panel.h"
+#include "host/key_event_bus.h"
+#include "host/panel_services.h"
 #include "host/process_services.h"
 #include "host/simconnect_server.h"
 #include "host/sound_library.h"
@@ -79,15 +77,7 @@ public:
     virtual void frame_done(Host&) {}
 };
 
-struct PlacedGauge {
-    std::string name;
-    std::string parameters;
-    GAUGEHDR header{};  // the host's copy of the module's header for this placement
-    bool connected = false;
-    std::vector<ElementView> elements;  // what the element walker kept at the last update (host/gauge_panel)
-};
-
-class Host : private CalculatorHost {
+class Host {
 public:
     explicit Host(HostOptions options);
     ~Host();
@@ -119,63 +109,63 @@ public:
     void add_frame_observer(std::shared_ptr<FrameObserver> observer) { frame_observers_.push_back(std::move(observer)); }
 
     // Panel services, also used by scenarios (source "scenario" on the timeline).
-    bool execute_calculator(const char* code, double* f, int32_t* i, const char** s);
-    void trigger_key_event(uint32_t id, uint32_t value, const char* source);
-    void set_panel_variable(const std::string& name, const std::string& unit, double value, const char* source);
-    double panel_variable(const std::string& name) const;  // base units; 0 when unknown
-    bool has_named_variable(const std::string& name) const;
-    double named_variable(const std::string& name) const;
+    bool execute_calculator(const char* code, double* f, int32_t* i, const char** s)
+    {
+        return services_.execute_calculator(code, f, i, s);
+    }
+    void trigger_key_event(uint32_t id, uint32_t value, const char* source) { keys_.trigger(id, value, source); }
+    void set_panel_variable(const std::string& name, const std::string& unit, double value, const char* source)
+    {
+        services_.set_panel_variable(name, unit, value, source);
+    }
+    double panel_variable(const std::string& name) const { return services_.panel_variable(name); }
+    bool has_named_variable(const std::string& name) const { return services_.has_named_variable(name); }
+    double named_variable(const std::string& name) const { return services_.named_variable(name); }
     // Records every named variable whose value differs from the one on the
     // timeline (changes held back by the recording interval or deadband);
     // stop() does this before the module stops.
-    void record_held_named_values();
+    void record_held_named_values() { services_.record_held_named_values(); }
     // Names of the named variables the module has set, in registration order.
-    std::vector<std::string> published_named_variables() const;
-    void set_panel_lights(bool on) { panel_lights_ = on; }
-    bool panel_lights() const { return panel_lights_; }
+    std::vector<std::string> published_named_variables() const { return services_.published_named_variables(); }
+    void set_panel_lights(bool on) { services_.set_panel_lights(on); }
+    bool panel_lights() const { return services_.panel_lights(); }
 
     World& world() { return world_; }
     Timeline& timeline() { return timeline_; }
     SimConnectServer& simconnect() { return *simconnect_; }
     SoundLibraryEmulation& sound() { return sound_; }
-    PanelVariables& panel_variables() { return panel_variables_; }
-    const std::deque<PlacedGauge>& gauges() const { return gauges_; }
-    std::deque<PlacedGauge>& placed_gauges() { return gauges_; }
+    PanelVariables& panel_variables() { return services_.panel_variables(); }
+    const std::deque<PlacedGauge>& gauges() const { return panel_.gauges(); }
+    std::deque<PlacedGauge>& placed_gauges() { return panel_.gauges(); }
     // The value lookup_var gives the module for a module variable id.
-    double module_variable(int32_t id);
-    double sim_time() const { return static_cast<double>(frame_) / options_.frame_rate; }
-    int64_t frame() const { return frame_; }
-    double frame_rate() const { return options_.frame_rate; }
+    double module_variable(int32_t id) { return services_.module_variable(id); }
+    double sim_time() const { return clock_.seconds(); }
+    int64_t frame() const { return clock_.frame; }
+    double frame_rate() const { return clock_.frame_rate; }
     const HostOptions& options() const { return options_; }
     GAUGESLINKAGE* linkage() { return linkage_; }
-    size_t calculator_failures() const { return calculator_failures_; }
-    Calculator& calculator() { return calculator_; }
+    size_t calculator_failures() const { return services_.calculator_failures(); }
+    Calculator& calculator() { return services_.calculator(); }
+    PanelServices& panel_services() { return services_; }
+    KeyEventBus& key_events() { return keys_; }
+    GaugePanel& gauge_panel() { return panel_; }
 
     // The host whose panel services are installed (the one started last).
     static Host* active();
 
     // Panel-services entry points (the C table the module receives).
-    static PANELS panel_table;
+    static PANELS& panel_table;
 
 private:
-    // CalculatorHost
-    double read_sim_var(int sim_var_index) override;
-    double local_time_seconds() override;
-    void panel_variable_stored(int slot, double value) override;
-    void raise_key_event(uint32_t event_id, uint32_t value) override;
-    void calculator_error(std::string_view code, std::string_view reason) override;
-
-    friend struct PanelTrampolines;
-    void run_gauge_service(PlacedGauge& gauge, SINT32 service);
-    void host_key_reaction(uint32_t id, uint32_t value);
-    void record_lookup(const MODULE_VAR& var);
     void sync_clock();
 
     HostOptions options_;
     World world_;
     Timeline timeline_;
-    PanelVariables panel_variables_;
-    Calculator calculator_;
+    FrameClock clock_;
+    KeyEventBus keys_;
+    PanelServices services_;
+    GaugePanel panel_;
     std::unique_ptr<SimConnectServer> simconnect_;
     ProcessHooks process_hooks_;
     SoundLibraryEmulation sound_;
@@ -189,35 +179,7 @@ private:
     std::string previous_cwd_;
 
     std::vector<std::shared_ptr<FrameObserver>> frame_observers_;
-    std::deque<PlacedGauge> gauges_;  // stable addresses: the module sees each header's address
-
-    struct KeyHandler {
-        GAUGE_KEY_EVENT_HANDLER handler;
-        void* user_data;
-    };
-    std::vector<KeyHandler> key_handlers_;
-
-    int add_named(std::string_view name);
-    void record_named(int id, double value);
-
-    std::vector<std::string> named_names_;
-    std::vector<std::string> named_json_;     // each name as a JSON string, for the timeline
-    std::vector<double> named_values_;
-    std::vector<bool> named_set_;
-    std::vector<double> named_recorded_;     // the value on the timeline (interval, deadband)
-    std::vector<double> named_recorded_at_;  // when it was recorded, seconds; -inf: never
-    std::map<std::string, int, std::less<>> named_index_;
-    // The module registers its names every frame, with the same pointers:
-    // pointer -> id, checked against the name before use.
-    static constexpr size_t MAX_NAME_POINTERS = 1024;
-    std::unordered_map<const char*, int> named_by_pointer_;
-
-    std::map<std::string, size_t> calculator_error_counts_;
-    size_t calculator_failures_ = 0;
-    bool panel_lights_ = false;
     bool sim_started_ = false;
-    int64_t frame_ = 0;
-    int key_depth_ = 0;
 };
 
 }  // namespace host

@@ -187,18 +187,17 @@ std::string time_stem(double t)
 
 }  // namespace
 
-bool draw_gauge_png(const Host& host, const PlacedGauge& gauge, const std::string& path, std::string* error)
+bool draw_gauge_png(const PlacedGauge& gauge, const std::string& dir, bool panel_lights, const std::string& path,
+                    std::string* error)
 {
-    int width = 0, height = 0;
-    gauge_pixel_size(gauge, &width, &height);
+    int width = gauge.width, height = gauge.height;
     if (width <= 0 || height <= 0) width = height = 64;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 0.08, 0.08, 0.09);  // the panel behind the gauge
     cairo_paint(cr);
-    const std::string dir = resource_dir(host);
     for (const ElementView& v : gauge.elements)
-        if (!v.hidden) draw_element(cr, dir, v, host.panel_lights());
+        if (!v.hidden) draw_element(cr, dir, v, panel_lights);
     cairo_destroy(cr);
     const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
     cairo_surface_destroy(surface);
@@ -220,9 +219,10 @@ bool write_panel_snapshot(Host& host, const std::string& name, std::string* erro
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     nlohmann::json files = nlohmann::json::array();
+    const std::string bitmaps = resource_dir(host);
     for (const PlacedGauge& gauge : host.gauges()) {
         const std::string file = stem + "-" + gauge.name + ".png";
-        if (!draw_gauge_png(host, gauge, dir + "/" + file, error)) return false;
+        if (!draw_gauge_png(gauge, bitmaps, host.panel_lights(), dir + "/" + file, error)) return false;
         files.push_back(file);
     }
     host.timeline().add("snapshot", {{"name", stem}, {"files", files}});

@@ -1,6 +1,7 @@
 // Drawing of the placed gauges into PNG pictures with cairo. The drawing
-// reads only what the element walker kept (PlacedGauge::elements) and the
-// gauge bitmaps of the resources folder; it never calls the module.
+// reads only what the element walker kept (PlacedGauge::elements), the
+// gauge's pixel size kept at placement and the gauge bitmaps of the
+// resources folder; it never calls the module nor reads its memory.
 //
 //   static image  its bitmap at its position
 //   icon          bitmap id + image index; no image for an index of -1
@@ -28,8 +29,10 @@
 
 namespace host {
 
-// Draws one placed gauge into a PNG file. False with `error`.
-bool draw_gauge_png(const Host& host, const PlacedGauge& gauge, const std::string& path, std::string* error);
+// Draws one placed gauge into a PNG file, its bitmaps from `resource_dir`.
+// False with `error`.
+bool draw_gauge_png(const PlacedGauge& gauge, const std::string& resource_dir, bool panel_lights,
+                    const std::string& path, std::string* error);
 
 // Writes "<stem>-<gauge>.png" for every placed gauge into the host's
 // snapshot folder and records a "snapshot" event; the stem is `name`, or the
