@@ -723,6 +723,10 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
         return {"flight approach to the site " + boat, e->Row(), [=](Host& host, std::string* err) {
                     for (const FixedSite& site : read_fixed_sites(host.options().sim_root)) {
                         if (site.name != boat) continue;
+                        if (!(site.altitude_ft >= -1500.0 && site.altitude_ft <= 30000.0)) {
+                            *err = "the fixed site \"" + boat + "\" has an elevation outside -1500 to 30000 ft";
+                            return false;
+                        }
                         RunwaySite placed = runway;
                         placed.lat = site.latitude_deg * RAD;
                         placed.lon = std::remainder(site.longitude_deg * RAD, 2.0 * M_PI);

@@ -223,6 +223,12 @@ TEST(FlownExamples, BadSiteApproachesAreRefusedWithTheirLine)
         EXPECT_NE(error.find(path + ":5:"), std::string::npos) << error;
         EXPECT_NE(error.find(k.message), std::string::npos) << error;
     }
+    // A site whose elevation in the carrier list is out of range: the run stops with the action's error.
+    root.patch("ZEB_Carrier.xml", "Alt=\"16\"", "Alt=\"1e9\"");
+    scenario_test::PathRun run(root.scenario("<world>\n<flight site=\"FCLP Fentress\"/>\n</world>\n<run end=\"1\"/>"));
+    ASSERT_TRUE(run.error.empty()) << run.error;
+    EXPECT_FALSE(run.result.ok);
+    EXPECT_NE(run.result.error.find("elevation outside"), std::string::npos) << run.result.error;
 }
 
 }  // namespace
