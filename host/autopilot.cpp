@@ -14,7 +14,11 @@ constexpr double CROSS_GAIN = 0.35;     // 1/s: closing speed asked per metre of
 constexpr double MAX_INTERCEPT = 0.36;  // of the closing speed: about 20 degrees
 constexpr double HEADING_GAIN = 1.5;    // 1/s
 constexpr double SPEED_GAIN = 0.5;      // 1/s
+constexpr double CLIMB_SPEED_GAIN = 2.0;  // 1/s: full power until within a few knots of the climb speed
 constexpr double CLIMB_GAMMA = 8.0 * DEG;
+constexpr double MAX_CLIMB_GAMMA = 20.0 * DEG;
+constexpr double CLIMB_PITCH_GAIN = 2.0;          // extra climb angle per fraction of speed above the target
+constexpr double GEAR_DOWN_MARGIN_MPS = 20.0 * 1852.0 / 3600.0;  // over the approach speed, gear down
 
 double wrap_signed(double a) { return std::remainder(a, 2.0 * M_PI); }
 
@@ -53,6 +57,12 @@ void planned_deviation(const ApproachPlan& plan, double distance_nm, double* gli
     }
 }
 
+double climb_speed(const ApproachPlan& plan, const AircraftState& state)
+{
+    if (state.gear < 0.5) return plan.climb_speed_mps;
+    return std::min(plan.climb_speed_mps, plan.speed_mps + GEAR_DOWN_MARGIN_MPS);
+}
+
 double reference_distance(const ApproachPlan& plan, const AircraftParams& params, const LandingLineView& view)
 {
     return view.short_m + plan.aim_offset_m + params.cg_height_m / std::tan(plan.gs_angle_deg * DEG);
@@ -87,16 +97,20 @@ AircraftControls fly(const ApproachPlan& plan, AutopilotMode mode, const Landing
                               p.mass_kg * SPEED_GAIN * (plan.speed_mps - v);
         c.throttle = throttle_for_thrust(p, thrust);
     } else {
+        // Full power for the climb, the nose up (at most 20 degrees) to keep
+        // the speed from running past the climb speed (with the gear down, as
+        // after a wave-off or a bolter, a little above the approach speed),
+        // and less power only within a few knots of it or when even that
+        // climb would run past it; then level at the altitude at that speed.
+        const double target = climb_speed(plan, s);
         const double height_error = plan.climb_altitude_m - view.height_m;
-        const double vs_cmd = std::clamp(0.3 * height_error, -5.0, v * std::sin(CLIMB_GAMMA));
+        const double climb_gamma =
+            std::clamp(CLIMB_GAMMA + CLIMB_PITCH_GAIN * (v - target) / v, CLIMB_GAMMA, MAX_CLIMB_GAMMA);
+        const double vs_cmd = std::clamp(0.3 * height_error, -5.0, v * std::sin(climb_gamma));
         steer(view.course, wind.east_mps, wind.north_mps, vs_cmd, s, p, &c);
-        if (height_error > 15.0) {
-            c.throttle = 100.0;
-        } else {
-            const double thrust = drag_n(p, s, c.load_factor) + p.mass_kg * GRAVITY * std::sin(s.gamma) +
-                                  p.mass_kg * SPEED_GAIN * (plan.climb_speed_mps - v);
-            c.throttle = throttle_for_thrust(p, thrust);
-        }
+        const double thrust = drag_n(p, s, c.load_factor) + p.mass_kg * GRAVITY * std::sin(s.gamma) +
+                              p.mass_kg * CLIMB_SPEED_GAIN * (target - v);
+        c.throttle = throttle_for_thrust(p, thrust);
     }
     return c;
 }

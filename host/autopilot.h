@@ -45,6 +45,11 @@ enum class AutopilotMode { Approach, Climb };
 // Glide-slope and line offsets the plan asks for at `distance_nm` (degrees).
 void planned_deviation(const ApproachPlan& plan, double distance_nm, double* glide_deg, double* line_deg);
 
+// The speed a climb levels at: the plan's climb speed, or with the gear down
+// (a wave-off, a bolter, the first seconds after a launch) at most 20 kt over
+// the approach speed.
+double climb_speed(const ApproachPlan& plan, const AircraftState& state);
+
 // Distance from the aircraft to the glide-slope reference point along the
 // line, metres: the touchdown point moved by the aim offset and by the
 // forward shift that puts the wheels, not the centre of gravity, on the slope.

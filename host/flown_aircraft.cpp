@@ -1,4 +1,5 @@
-// The flown user aircraft: phases, touchdown, wires, run-out, bolter, deck spots.
+// The flown user aircraft: phases, touchdown, wires, run-out, bolter, deck
+// spots, and the runway of a fixed site ashore.
 #include "host/flown_aircraft.h"
 
 #include <cmath>
@@ -10,6 +11,9 @@ namespace host {
 namespace {
 
 constexpr double DEG = M_PI / 180.0;
+// Ashore: the nose wheel comes down for a second, then the wheel brakes.
+constexpr double DEROTATION_S = 1.0;
+constexpr double BRAKE_DECEL_MPS2 = 3.0;
 
 const SimVarInfo& var(const char* name) { return *find_sim_var(name); }
 
@@ -57,6 +61,24 @@ const char* flight_phase_name(FlightPhase phase)
     return "?";
 }
 
+DeckModel runway_deck(const RunwaySite& site)
+{
+    DeckModel d;
+    d.name = site.name;
+    d.height_m = 0.0;
+    d.width_m = site.width_m;
+    d.stern_z_m = -site.aim_point_m;
+    d.bow_z_m = site.length_m - site.aim_point_m;
+    d.landing_angle_deg = 0.0;
+    d.ramp_x_m = 0.0;
+    d.ramp_z_m = -site.aim_point_m;
+    d.landing_length_m = site.length_m;
+    d.landing_width_m = site.width_m;
+    d.touchdown_m = site.aim_point_m;
+    d.catapult_count = 0;
+    return d;
+}
+
 FlownAircraft& FlownAircraft::of(World& world)
 {
     if (FlownAircraft* existing = world.process<FlownAircraft>()) return *existing;
@@ -83,12 +105,19 @@ void FlownAircraft::note(const char* what, double a_value, const char* a_name, d
 
 bool FlownAircraft::view_deck(World& world, DeckView* view) const
 {
-    const SimObject* boat = world.find(boat_id_);
-    const DeckModel* deck = deck_of(boat_id_);
-    if (!boat || !deck) return false;
-    const Vars& v = vars();
-    view->ship = ShipPose{World::get(*boat, v.lat),     World::get(*boat, v.lon),        World::get(*boat, v.alt),
-                          World::get(*boat, v.heading), World::get(*boat, v.boat_speed), World::get(*boat, v.boat_yaw)};
+    const DeckModel* deck = nullptr;
+    if (ashore_) {
+        deck = &runway_;
+        view->ship = site_pose_;
+    } else {
+        const SimObject* boat = world.find(boat_id_);
+        deck = deck_of(boat_id_);
+        if (!boat || !deck) return false;
+        const Vars& v = vars();
+        view->ship = ShipPose{World::get(*boat, v.lat),     World::get(*boat, v.lon),
+                              World::get(*boat, v.alt),     World::get(*boat, v.heading),
+                              World::get(*boat, v.boat_speed), World::get(*boat, v.boat_yaw)};
+    }
     view->deck = deck;
     view->deck_altitude_m = view->ship.altitude_m + deck->height_m;
     view->course = wrap_positive(view->ship.heading - deck->landing_angle_deg * DEG);
@@ -104,17 +133,40 @@ bool FlownAircraft::begin_approach(World& world, uint32_t boat_id, const Approac
         *error = "the boat has no deck model (attach one with <deck>)";
         return false;
     }
+    boat_id_ = boat_id;
+    ashore_ = false;
+    DeckView view;
+    view_deck(world, &view);
+    start_approach(world, view, start);
+    return true;
+}
+
+bool FlownAircraft::begin_site_approach(World& world, const RunwaySite& site, const ApproachStart& start,
+                                        std::string* error)
+{
+    if (!(site.length_m > site.aim_point_m && site.aim_point_m >= 0.0 && site.width_m > 0.0)) {
+        *error = "the runway of \"" + site.name + "\" does not hold its aim point";
+        return false;
+    }
+    ashore_ = true;
+    runway_ = runway_deck(site);
+    site_pose_ = ShipPose{site.lat, site.lon, site.altitude_m, site.heading, 0.0, 0.0};
+    DeckView view;
+    view_deck(world, &view);
+    start_approach(world, view, start);
+    return true;
+}
+
+void FlownAircraft::start_approach(World& world, const DeckView& view, const ApproachStart& start)
+{
     SimObject& user = world.user();
     const Vars& v = vars();
-    boat_id_ = boat_id;
+    const DeckModel* deck = view.deck;
     start_ = start;
     params_.mass_kg = World::get(user, v.mass);
     params_.cg_height_m = World::get(user, v.cg);
-    DeckView view;
-    view_deck(world, &view);
     const ApproachPlan& plan = start.plan;
     const double distance = start.distance_nm * 1852.0;
-    LandingLineView at;
     const double s = deck->touchdown_m + plan.aim_offset_m + params_.cg_height_m / std::tan(plan.gs_angle_deg * DEG) - distance;
     double x = 0, z = 0;
     deck->line_to_ship(s, start.right_m, &x, &z);
@@ -142,9 +194,9 @@ bool FlownAircraft::begin_approach(World& world, uint32_t boat_id, const Approac
     recovery_ = RecoveryRecord{};
     active_ = true;
     user.follows_path = false;
-    note("approach", start.distance_nm, "distance_nm", plan.speed_mps / (1852.0 / 3600.0), "speed_kt");
+    note(ashore_ ? "approach ashore" : "approach", start.distance_nm, "distance_nm", plan.speed_mps / (1852.0 / 3600.0),
+         "speed_kt");
     write_world(world, &view);
-    return true;
 }
 
 bool FlownAircraft::place_on_catapult(World& world, uint32_t boat_id, int number, std::string* error)
@@ -161,6 +213,7 @@ bool FlownAircraft::place_on_catapult(World& world, uint32_t boat_id, int number
     }
     SimObject& user = world.user();
     boat_id_ = boat_id;
+    ashore_ = false;
     params_.mass_kg = World::get(user, vars().mass);
     params_.cg_height_m = World::get(user, vars().cg);
     spot_x_ = cat->x_m;
@@ -260,7 +313,7 @@ void FlownAircraft::fly_airborne(World& world, const DeckView& view, double dt)
     } else if (state_.altitude_m - params_.cg_height_m <= after.ship.altitude_m && !after.deck->on_deck(after.x, after.z)) {
         phase_ = FlightPhase::Ditched;
         state_.altitude_m = after.ship.altitude_m + params_.cg_height_m;
-        note("in the sea", after.s, "along_m", after.c, "right_m");
+        note(ashore_ ? "off the runway" : "in the sea", after.s, "along_m", after.c, "right_m");
     }
 }
 
@@ -273,13 +326,22 @@ void FlownAircraft::touch_down(const DeckView& view)
     phase_ = FlightPhase::Rolling;
     recovery_.touched_down = true;
     recovery_.touchdown_s_m = view.s;
-    throttle_cmd_ = 100.0;  // full power at touchdown, in case the hook misses
+    // Afloat: full power at touchdown, in case the hook misses. Ashore: idle,
+    // and the roll-out starts at the speed over the runway.
+    throttle_cmd_ = ashore_ ? 0.0 : 100.0;
+    if (ashore_) {
+        speed_over_deck_ = std::max(0.0, state_.ground_east_mps * std::sin(view.course) +
+                                             state_.ground_north_mps * std::cos(view.course));
+        arrest_t_ = 0.0;
+        arrest_s0_ = view.s;
+        arrest_c_ = view.c;
+    }
     note("touchdown", view.s, "along_m", sink, "sink_mps");
 }
 
 bool FlownAircraft::check_hook(const DeckView& view)
 {
-    if (state_.hook < 0.95 || phase_ == FlightPhase::Arrested) {
+    if (ashore_ || state_.hook < 0.95 || phase_ == FlightPhase::Arrested) {
         have_hook_ = false;
         return false;
     }
@@ -331,6 +393,10 @@ void FlownAircraft::set_on_deck_position(const DeckView& view, double x, double 
 
 void FlownAircraft::roll(World& world, const DeckView& view, double dt)
 {
+    if (ashore_) {
+        roll_out(world, view, dt);
+        return;
+    }
     const WindVector wind{world.wind().east_mps(), world.wind().north_mps()};
     AircraftControls c;
     c.on_ground = true;
@@ -345,9 +411,51 @@ void FlownAircraft::roll(World& world, const DeckView& view, double dt)
     if (!after.deck->on_deck(after.x, after.z)) {
         on_ground_ = false;
         phase_ = FlightPhase::Climb;
-        climb_course_ = state_.heading;
+        climb_course_ = after.course;  // out along the angled deck
         recovery_.bolter = true;
         note("bolter", recovery_.touchdown_s_m, "touchdown_along_m", state_.airspeed_mps, "airspeed_mps");
+    }
+}
+
+// Ashore, after touchdown: along the runway's centre line at the touchdown
+// offset, a second of free roll, then braking to a stop at idle.
+void FlownAircraft::roll_out(World& world, const DeckView& view, double dt)
+{
+    const WindVector wind{world.wind().east_mps(), world.wind().north_mps()};
+    arrest_t_ += dt;
+    const double decel = arrest_t_ > DEROTATION_S ? BRAKE_DECEL_MPS2 : 0.5;
+    const double before = speed_over_deck_;
+    speed_over_deck_ = std::max(0.0, speed_over_deck_ - decel * dt);
+    arrest_s0_ += 0.5 * (before + speed_over_deck_) * dt;
+    double x = 0, z = 0;
+    view.deck->line_to_ship(arrest_s0_, arrest_c_, &x, &z);
+    set_on_deck_position(view, x, z, view.course);
+    state_.ground_east_mps = speed_over_deck_ * std::sin(view.course);
+    state_.ground_north_mps = speed_over_deck_ * std::cos(view.course);
+    state_.vertical_mps = 0.0;
+    state_.airspeed_mps = std::hypot(state_.ground_east_mps - wind.east_mps, state_.ground_north_mps - wind.north_mps);
+    state_.alpha = 0.0;
+    AircraftControls c;
+    c.on_ground = true;
+    c.throttle = throttle_cmd_;
+    c.gear_down = gear_cmd_;
+    c.hook_down = hook_cmd_;
+    step_actuators(params_, c, dt, state_);
+    if (!view.deck->on_deck(x, z)) {
+        phase_ = FlightPhase::Ditched;
+        speed_over_deck_ = 0.0;
+        note("off the runway", arrest_s0_, "along_m", arrest_c_, "right_m");
+        return;
+    }
+    if (speed_over_deck_ <= 0.0) {
+        recovery_.stopped = true;
+        recovery_.runout_m = arrest_s0_ - recovery_.touchdown_s_m;
+        recovery_.runout_s = arrest_t_;
+        spot_x_ = x;
+        spot_z_ = z;
+        spot_heading_ = 0.0;
+        phase_ = FlightPhase::Parked;
+        note("stopped", recovery_.runout_m, "rollout_m", arrest_s0_ - view.deck->touchdown_m, "beyond_aim_point_m");
     }
 }
 

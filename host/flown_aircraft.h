@@ -2,7 +2,8 @@
 // the world, and the decks it lands on. Each frame (a world process, after
 // the boats moved) it flies the approach to the moving deck, touches down at
 // the deck's height moving with the ship, catches the wire its hook crosses
-// and runs out, or bolters and flies off the angled deck; on deck it holds
+// and runs out, or bolters and flies off the angled deck (or, ashore, lands on
+// a fixed site's runway and brakes to a stop); on deck it holds
 // its spot or a catapult, and goes down the stroke at the body velocities the
 // module writes. It writes every variable the module reads of the aircraft.
 //
@@ -39,6 +40,22 @@ struct ApproachStart {
     ApproachPlan plan;
 };
 
+// A runway ashore (a fixed site of the carrier list): the aim point is the
+// site's position at its elevation, the runway runs along its true heading.
+struct RunwaySite {
+    std::string name;
+    double lat = 0.0, lon = 0.0;   // aim point, radians, east-positive
+    double altitude_m = 0.0;       // runway elevation
+    double heading = 0.0;          // true, radians
+    double length_m = 2400.0;      // threshold to far end
+    double width_m = 45.0;
+    double aim_point_m = 300.0;    // threshold to the aim point
+};
+
+// The runway as a deck that does not move: the site's frame has its origin at
+// the aim point, Z along the runway; no wires, no catapults.
+DeckModel runway_deck(const RunwaySite& site);
+
 // What the last recovery measured (for tests and the debrief).
 struct RecoveryRecord {
     bool touched_down = false;
@@ -47,7 +64,7 @@ struct RecoveryRecord {
     int wire = 0;
     double engage_speed_mps = 0.0;
     double runout_m = 0.0;
-    double runout_s = 0.0;
+    double runout_s = 0.0;        // ashore: the roll-out from touchdown to the stop
     bool stopped = false;
     bool bolter = false;
 };
@@ -74,6 +91,9 @@ public:
 
     // Places the aircraft on final to the deck of `boat_id` and flies the plan.
     bool begin_approach(World& world, uint32_t boat_id, const ApproachStart& start, std::string* error);
+    // Places the aircraft on final to the runway of a fixed site and flies
+    // the plan; it touches down on the runway, brakes and stops.
+    bool begin_site_approach(World& world, const RunwaySite& site, const ApproachStart& start, std::string* error);
     // Places it at the start of catapult `number`, launch bar and hold-back
     // bar left to the scenario, engine as the throttle lever says.
     bool place_on_catapult(World& world, uint32_t boat_id, int number, std::string* error);
@@ -83,6 +103,7 @@ public:
     void set_throttle(double percent) { throttle_cmd_ = percent; }
 
     FlightPhase phase() const { return phase_; }
+    bool ashore() const { return ashore_; }
     const AircraftState& state() const { return state_; }
     AircraftParams& params() { return params_; }
     const RecoveryRecord& recovery() const { return recovery_; }
@@ -104,6 +125,8 @@ private:
     void arrest(World& world, const DeckView& view, double dt);
     void hold_on_deck(World& world, const DeckView& view, double dt);
     void stroke(World& world, const DeckView& view, double dt);
+    void start_approach(World& world, const DeckView& view, const ApproachStart& start);
+    void roll_out(World& world, const DeckView& view, double dt);
     void touch_down(const DeckView& view);
     bool check_hook(const DeckView& view);
     void set_on_deck_position(const DeckView& view, double x, double z, double heading);
@@ -115,6 +138,10 @@ private:
     ApproachStart start_;
     FlightPhase phase_ = FlightPhase::Parked;
     uint32_t boat_id_ = 0;
+    // Ashore: the fixed site flown to instead of a boat.
+    bool ashore_ = false;
+    ShipPose site_pose_;
+    DeckModel runway_;
     std::map<uint32_t, std::shared_ptr<const DeckModel>> decks_;
     bool active_ = false;
     bool on_ground_ = false;

@@ -19,6 +19,8 @@
 #include <memory>
 #include <set>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "config/xml_file.h"
 
@@ -159,8 +161,14 @@ public:
 
     const std::string& path() const { return path_; }
 
+    // Fixed sites actions name, checked against the carrier list once the
+    // whole document (and so its simulator root) is read.
+    void name_fixed_site(const std::string& name, int line) const { fixed_sites_named_.push_back({name, line}); }
+    const std::vector<std::pair<std::string, int>>& fixed_sites_named() const { return fixed_sites_named_; }
+
 private:
     std::string path_;
+    mutable std::vector<std::pair<std::string, int>> fixed_sites_named_;
 };
 
 const SimVarInfo& var(const char* name) { return *find_sim_var(name); }
@@ -667,9 +675,27 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
                 }, ActionWorld{"", "", {boat}, {}, ""}};
     }
     if (action != "approach") r.fail(e, "flight action must be approach, go_around, catapult or controls, not \"" + action + "\"");
-    r.only(e, {"action", "deck", "distance", "right", "altitude", "speed", "gs_angle", "aim_offset", "hook", "gear",
-               "wave_off_on_lights"});
-    const std::string boat = r.text(e, "deck");
+    r.only(e, {"action", "deck", "site", "distance", "right", "altitude", "speed", "gs_angle", "aim_offset", "hook",
+               "gear", "wave_off_on_lights", "runway_length", "runway_width", "aim_point"});
+    const bool to_site = e->Attribute("site") != nullptr;
+    if (to_site && e->Attribute("deck")) r.fail(e, "a flight approach goes to a deck or to a site, not both");
+    if (!to_site && !e->Attribute("deck"))
+        r.fail(e, "a flight approach needs a deck (a boat title) or a site (a fixed site of the carrier list)");
+    if (!to_site)
+        for (const char* runway_attr : {"runway_length", "runway_width", "aim_point"})
+            if (e->Attribute(runway_attr))
+                r.fail(e, std::string("\"") + runway_attr + "\" belongs to an approach to a site, not to a deck");
+    const std::string boat = to_site ? r.text(e, "site") : r.text(e, "deck");
+    RunwaySite runway;
+    if (to_site) {
+        runway.name = boat;
+        runway.length_m = ranged(r, e, "runway_length", 800.0, 5000.0, 2400.0);
+        runway.width_m = ranged(r, e, "runway_width", 20.0, 100.0, 45.0);
+        runway.aim_point_m = ranged(r, e, "aim_point", 0.0, 1000.0, 300.0);
+        if (runway.aim_point_m > runway.length_m - 600.0)
+            r.fail(e, "the aim point lies at most runway_length - 600 m from the threshold (room to stop)");
+        r.name_fixed_site(boat, e->Row());
+    }
     ApproachStart start;
     start.distance_nm = ranged(r, e, "distance", 0.3, 20.0, 4.0);
     start.right_m = ranged(r, e, "right", -5000.0, 5000.0, 0.0);
@@ -692,6 +718,25 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
         dev.glide_deg = ranged(r, d, "glide", -3.0, 3.0, 0.0);
         dev.line_deg = ranged(r, d, "line", -10.0, 10.0, 0.0);
         start.plan.deviations[static_cast<size_t>(start.plan.deviation_count++)] = dev;
+    }
+    if (to_site) {
+        return {"flight approach to the site " + boat, e->Row(), [=](Host& host, std::string* err) {
+                    for (const FixedSite& site : read_fixed_sites(host.options().sim_root)) {
+                        if (site.name != boat) continue;
+                        if (!(site.altitude_ft >= -1500.0 && site.altitude_ft <= 30000.0)) {
+                            *err = "the fixed site \"" + boat + "\" has an elevation outside -1500 to 30000 ft";
+                            return false;
+                        }
+                        RunwaySite placed = runway;
+                        placed.lat = site.latitude_deg * RAD;
+                        placed.lon = std::remainder(site.longitude_deg * RAD, 2.0 * M_PI);
+                        placed.altitude_m = site.altitude_ft * 0.3048;
+                        placed.heading = std::fmod(std::fmod(site.runway_heading_deg, 360.0) + 360.0, 360.0) * RAD;
+                        return flown(host).begin_site_approach(host.world(), placed, start, err);
+                    }
+                    *err = "no fixed site \"" + boat + "\" in the carrier list";
+                    return false;
+                }, ActionWorld{"", "", {}, {}, boat}};
     }
     return {"flight approach to " + boat, e->Row(), [=](Host& host, std::string* err) {
                 SimObject* b = boat_by_title(host, boat);
@@ -899,6 +944,17 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
     }
     if (!have_root) r.fail(root, "the scenario names no <simulator root=\"...\">");
     if (!have_run) r.fail(root, "the scenario has no <run>");
+    if (!r.fixed_sites_named().empty()) {
+        const std::vector<FixedSite> sites = read_fixed_sites(s.sim_root);
+        for (const auto& [name, line] : r.fixed_sites_named()) {
+            bool known = false;
+            for (const FixedSite& site : sites) known = known || site.name == name;
+            if (!known)
+                throw ParseError{"no fixed site \"" + name + "\" (CarrierType 2) in the carrier list " +
+                                     (std::filesystem::path(s.sim_root) / "Gauges" / "ZEB_Carrier.xml").string(),
+                                 line};
+        }
+    }
     return s;
 }
 
