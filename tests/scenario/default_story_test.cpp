@@ -34,6 +34,7 @@ struct HookRecorder : host::FrameObserver {
         int64_t frame;
         double tip_s, tip_h;  // metres from the ramp along the landing line; above the deck
         bool hook_down;
+        double climb_mps;  // vertical speed
         double wind_z_mps, ground_mps;
     };
     std::vector<Sample> samples;
@@ -58,7 +59,8 @@ struct HookRecorder : host::FrameObserver {
         const auto& p = flown.params();
         const double wheels = a.altitude_m - p.cg_height_m - (pose.altitude_m + deck->height_m);
         samples.push_back({h.frame(), s - p.hook_arm_m * std::cos(a.heading - course),
-                           std::max(0.0, wheels - p.hook_drop_m), a.hook > 0.95, user_var(h, "AMBIENT WIND Z"),
+                           std::max(0.0, wheels - p.hook_drop_m), a.hook > 0.95, a.vertical_mps,
+                           user_var(h, "AMBIENT WIND Z"),
                            user_var(h, "GROUND VELOCITY")});
     }
     const Sample* at(int64_t frame) const
@@ -175,7 +177,9 @@ TEST_F(DefaultStory, TheWireCaughtIsTheOneTheHookTipCrossedAtThePendantHeight)
     ASSERT_TRUE(deck) << error;
     // The tip went over each wire between two frames: the wire caught is the
     // first one it crossed at most the pendant height above the deck, and it
-    // crossed that one in the frame of the catch.
+    // crossed that one in the frame of the catch. The height at a crossing:
+    // the tip's height in the frame before, less its sink to the wire (the
+    // frame of the catch already stands on the deck).
     int crossed_low = 0;
     int64_t crossing_frame = -1;
     for (int number = 1; number <= 4; ++number) {
@@ -183,8 +187,8 @@ TEST_F(DefaultStory, TheWireCaughtIsTheOneTheHookTipCrossedAtThePendantHeight)
         for (size_t i = 1; i < recorder_->samples.size(); ++i) {
             const auto &a = recorder_->samples[i - 1], &b = recorder_->samples[i];
             if (!a.hook_down || !(a.tip_s < distance && b.tip_s >= distance)) continue;
-            const double h = a.tip_h + (b.tip_h - a.tip_h) * (distance - a.tip_s) / (b.tip_s - a.tip_s);
-            if (b.frame == wire->frame || h <= deck->pendant_height_m) {
+            const double h = a.tip_h + a.climb_mps / 30.0 * (distance - a.tip_s) / (b.tip_s - a.tip_s);
+            if (h <= deck->pendant_height_m + 0.02) {
                 crossed_low = number;
                 crossing_frame = b.frame;
             }

@@ -62,6 +62,7 @@ TEST(Story, EachCheckTakesTheCallOfItsOwnFrameAndTheRangeOfItsMoment)
     r.at(11.0, "range", {{"nm", 0.749}});
     r.at(11.0, "key", key("0x11104", 0));
     r.at(11.0, "text", {{"text", "LSO: Call the ball"}});
+    r.at(11.0, "text", {{"text", "another text"}});  // the check has its call already
     r.at(12.0, "named", {{"name", "ILS Slant Range"}, {"value", 0.598}});
     r.at(12.0, "key", key("0x11105", 1));
     r.at(12.1, "text", {{"text", "later text"}});  // a frame later: not the check's call
@@ -70,6 +71,7 @@ TEST(Story, EachCheckTakesTheCallOfItsOwnFrameAndTheRangeOfItsMoment)
     r.at(14.0, "key", key("0x11107", 3));
     r.at(14.0, "text", {{"text", "LSO: Three wire, nice"}});
     EXPECT_EQ(r.texts(), (std::vector<std::string>{
+                             "on the screen: \"another text\"",
                              "officer, 0.75 nm from the deck: call the ball: \"LSO: Call the ball\"",
                              "officer, 0.60 nm from the deck: altitude check 1, no call",
                              "on the screen: \"later text\"",
@@ -88,6 +90,7 @@ TEST(Story, KnobClicksAndTheirTuningsMakeOneLineAndLightsTellTheirChanges)
     r.at(1.07, "text", {{"text", "TACAN tuned on CVN-68 Nimitz -Lock on-"}});
     r.at(1.07, "named", {{"name", "TCN Valid"}, {"value", 1.0}});
     r.at(2.0, "key", {{"name", "NAV2_RADIO_SET"}, {"source", "scenario"}, {"value", 0x11690}});
+    r.at(2.6, "key", {{"name", "NAV2_RADIO_SET"}, {"source", "scenario"}, {"value", 0x10800}});  // a tuning of its own
     r.at(3.0, "lvar", lvar("PowerLight", 1));
     r.at(3.5, "lvar", lvar("PowerLight", 1));  // written again: still on
     r.at(4.0, "lvar", lvar("PowerLight", 0));
@@ -98,6 +101,7 @@ TEST(Story, KnobClicksAndTheirTuningsMakeOneLineAndLightsTellTheirChanges)
                              "carrier tuned and locked: \"TACAN tuned on CVN-68 Nimitz -Lock on-\"",
                              "locked on: TCN Valid 1",
                              "NAV2 tuned to 116.90 MHz (TACAN 116X)",
+                             "NAV2 tuned to 108.00 MHz (TACAN 17X)",
                              "power light on (too much angle of attack)",
                              "power light off",
                              "wave-off lights on",
