@@ -44,7 +44,7 @@ demo: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target carrier-bench carrier_ops
 	@mkdir -p runs/latest
 	$(BUILD)/carrier-bench run scenarios/default.xml --out runs/latest
-	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, summary.txt, audio.wav, approach.csv, approach.png, approach.svg, panel snapshots)"
+	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, summary.txt, story.txt, audio.wav, approach.csv, approach.png, approach.svg, panel snapshots)"
 
 # Writes the generated documentation (docs/variables.md) from the bench's tables.
 docs: deps $(BUILD)/build.ninja

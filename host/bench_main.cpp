@@ -3,8 +3,9 @@
 //
 //   carrier-bench                         the bundled default scenario, into the checkout's runs/latest
 //   carrier-bench run SCENARIO --out DIR  a scenario, timeline into DIR/timeline.jsonl, the
-//                                         summary into DIR/summary.txt, the sounds played
-//                                         into DIR/audio.wav
+//                                         summary into DIR/summary.txt, the story of the run
+//                                         into DIR/story.txt (and on standard output), the
+//                                         sounds played into DIR/audio.wav
 //   carrier-bench check SCENARIO          validates a scenario (and lints its root) without running it
 //   carrier-bench lint [SIMROOT]          lints a simulator root's configuration files
 //   carrier-bench vars                    lists the variables, units and key events the bench knows
@@ -26,6 +27,7 @@
 #include "host/run_summary.h"
 #include "host/scenario.h"
 #include "host/scenario_check.h"
+#include "host/story.h"
 #include "host/vars_listing.h"
 
 namespace fs = std::filesystem;
@@ -168,8 +170,18 @@ std::string catapult_summary(const host::Timeline& timeline)
     return out;
 }
 
+// Writes `text` into `path`; false (and a message) when it cannot.
+bool write_text(const std::string& path, const std::string& text)
+{
+    FILE* file = std::fopen(path.c_str(), "w");
+    if (file && std::fputs(text.c_str(), file) >= 0 && std::fclose(file) == 0) return true;
+    if (file) std::fclose(file);
+    std::fprintf(stderr, "carrier-bench: cannot write %s\n", path.c_str());
+    return false;
+}
+
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
-        const RecordingOptions& recording, double snapshot_every, bool debrief_files = true)
+        bool verbose, const RecordingOptions& recording, double snapshot_every, bool debrief_files = true)
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -187,6 +199,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     const std::string timeline_path = (fs::absolute(out_dir) / "timeline.jsonl").string();
     const std::string audio_path = (fs::absolute(out_dir) / "audio.wav").string();  // before the run enters the sim root
     const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
+    const std::string story_path = (fs::absolute(out_dir) / "story.txt").string();
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
@@ -212,7 +225,15 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         return 2;
     }
     host::Timeline summary_timeline;
-    host.timeline().copy_to(&summary_timeline, summary_keeps);
+    // The story tells the range to the deck at each of the officer's checks:
+    // it is noted in the copy at the moment the module raises the check.
+    static const std::string range_name = "ILS Slant Range";
+    host.timeline().copy_to(&summary_timeline, [&](std::string_view kind, std::string_view line) {
+        if (host::story_wants_range(kind, line))
+            host::record_range(summary_timeline, host.timeline().time(), host.timeline().frame(),
+                               host.named_variable(range_name));
+        return summary_keeps(kind, line);
+    });
     const std::vector<double> samples = host::sample_times(scenario->end_time);
     size_t next_sample = 0;
     if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
@@ -248,13 +269,13 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     input.failures = result.failures;
     input.calculator_failures = host.calculator_failures();
     const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
-    std::fputs(summary.c_str(), stdout);
-    FILE* file = std::fopen(summary_path.c_str(), "w");
-    if (!file || std::fputs(summary.c_str() + 1, file) < 0 || std::fclose(file) != 0) {
-        std::fprintf(stderr, "carrier-bench: cannot write %s\n", summary_path.c_str());
-        return 2;
-    }
-    std::printf("Summary -> %s\n", summary_path.c_str());
+    const std::string story = host::format_story(host::story_lines(summary_timeline));
+    // The whole summary on standard output only with --verbose; the story always.
+    if (verbose) std::fputs(summary.c_str(), stdout);
+    else std::fputs(summary.substr(0, summary.find('\n', 1) + 1).c_str(), stdout);  // the "Scenario ..." line
+    std::printf("\n%s", story.c_str());
+    if (!write_text(summary_path, summary.substr(1)) || !write_text(story_path, story)) return 2;
+    std::printf("Summary -> %s\nStory -> %s\n", summary_path.c_str(), story_path.c_str());
     if (options.sound_library) {
         // Silent, of the run's length, when nothing played.
         if (!host.sound().write_track(audio_path, host.sim_time(), &error)) {
@@ -306,7 +327,10 @@ int bench_main(int argc, char** argv)
     CLI::App* run_cmd = app.add_subcommand("run", "run a scenario and write DIR/timeline.jsonl, DIR/summary.txt and DIR/audio.wav");
     run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required();
     run_cmd->add_option("--out", out_dir, "run directory for the timeline")->capture_default_str();
-    run_cmd->add_flag("--quiet", quiet, "print only the summary; do not echo the module's standard error");
+    run_cmd->add_flag("--quiet", quiet, "do not echo the module's standard error");
+    bool verbose = false;
+    run_cmd->add_flag("--verbose", verbose,
+                      "print the whole summary (every event, the approach picture, the named variables) before the story");
     run_cmd->add_flag("--record-frames", recording.frames, "record every per-frame SimConnect message on the timeline");
     run_cmd->add_option("--named-interval", recording.named_interval,
                         "record each named variable at most once per SECONDS (0: on every change)")
@@ -344,8 +368,8 @@ int bench_main(int argc, char** argv)
         std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
-    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, recording, snapshot_every, !no_debrief);
+    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, verbose, recording, snapshot_every, !no_debrief);
     std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
                 default_run_dir().c_str());
-    return run(default_scenario_path(), default_run_dir(), module_path, quiet, recording, snapshot_every);
+    return run(default_scenario_path(), default_run_dir(), module_path, quiet, verbose, recording, snapshot_every);
 }

@@ -532,6 +532,11 @@ void FlownAircraft::stroke(World& world, const DeckView& view, double dt)
     state_.lon = std::remainder(state_.lon + state_.ground_east_mps * dt / (WORLD_RADIUS_M * std::cos(state_.lat)),
                                 2.0 * M_PI);
     state_.altitude_m = view.deck_altitude_m + params_.cg_height_m;
+    // Pulled along the deck, the aircraft parts its hold-back bar (as on a <deck>).
+    static const SimVarInfo& holdback = var("HOLDBACK BAR INSTALLED");
+    if (std::hypot(state_.ground_east_mps - view.ship.speed_mps * std::sin(view.ship.heading),
+                   state_.ground_north_mps - view.ship.speed_mps * std::cos(view.ship.heading)) > 0.5)
+        World::set(world.user(), holdback, 0.0);
     const double air_east = state_.ground_east_mps - wind.east_mps, air_north = state_.ground_north_mps - wind.north_mps;
     state_.airspeed_mps = std::hypot(air_east, air_north);
     AircraftControls c;

@@ -163,7 +163,7 @@ TEST(BenchRun, AFailedActionKeepsTheRunAndItsSummary)
 
     const std::string out = (root.dir / "out").string();
     std::string output;
-    EXPECT_EQ(bench("run --quiet " + path + " --out " + out, &output), 1) << output;
+    EXPECT_EQ(bench("run --quiet --verbose " + path + " --out " + out, &output), 1) << output;
     EXPECT_NE(output.find("Failed actions: 1"), std::string::npos) << output;
     EXPECT_NE(output.find("Approach picture"), std::string::npos) << output;
     std::ifstream timeline(out + "/timeline.jsonl");

@@ -91,17 +91,17 @@ std::string kitty_hawk_approach(double distance_nm, double low_ft, const std::st
     return s.str();
 }
 
-class DefaultApproach : public ::testing::Test {
+class ScriptedApproach : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { run = new ScenarioRun("scenarios/default.xml"); }
+    static void SetUpTestSuite() { run = new ScenarioRun("scenarios/scripted_approach.xml"); }
     static void TearDownTestSuite() { delete run; }
     static ScenarioRun* run;
 };
-ScenarioRun* DefaultApproach::run = nullptr;
+ScenarioRun* ScriptedApproach::run = nullptr;
 
 }  // namespace
 
-TEST_F(DefaultApproach, TheOfficerCallsEachCheckOnceWithItsSoundAndItsRedText)
+TEST_F(ScriptedApproach, TheOfficerCallsEachCheckOnceWithItsSoundAndItsRedText)
 {
     ASSERT_TRUE(run->result.ok) << run->error << run->result.error;
     const auto& tl = run->timeline();
@@ -134,14 +134,14 @@ TEST_F(DefaultApproach, TheOfficerCallsEachCheckOnceWithItsSoundAndItsRedText)
 TEST(LandingAids, WithoutTheSoundLibraryTheCallsAreSilentAndNothingElseChanges)
 {
     TempRoot root;
-    std::string text = read_file(source_path("scenarios/default.xml"));
+    std::string text = read_file(source_path("scenarios/scripted_approach.xml"));
     const std::string from = "<simulator root=\"simroot\" local_time=\"50400\"/>";
     ASSERT_NE(text.find(from), std::string::npos);
     text.replace(text.find(from), from.size(), "<simulator root=\"simroot\" local_time=\"50400\" sound_library=\"0\"/>");
     const std::string path = (root.dir / "silent.xml").string();
     std::ofstream(path) << text;
     PathRun silent(path);
-    ScenarioRun loud("scenarios/default.xml");
+    ScenarioRun loud("scenarios/scripted_approach.xml");
     ASSERT_TRUE(silent.result.ok) << silent.error << silent.result.error;
     EXPECT_TRUE(silent.timeline().of_kind("sound").empty());
     EXPECT_FALSE(loud.timeline().of_kind("sound").empty());
