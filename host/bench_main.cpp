@@ -106,9 +106,14 @@ struct RecordingOptions {
 // reports, SimConnect calls that succeeded, per-frame data messages).
 bool summary_keeps(std::string_view kind, std::string_view line)
 {
-    if (kind == "named")
-        return line.find("\"name\":\"TCN Valid\"") != std::string_view::npos ||
-               line.find("\"name\":\"Carrier_Is_Found\"") != std::string_view::npos;
+    if (kind == "named") {
+        // A named line ends with ,"name":"NAME","value":NUMBER} (the number has
+        // no quote): look back from the end instead of searching the line.
+        const size_t quote = line.find_last_of('"');
+        if (quote == std::string_view::npos || quote < 7) return false;
+        const std::string_view before = line.substr(0, quote - 7);  // up to ,"value"
+        return before.ends_with("\"name\":\"TCN Valid\"") || before.ends_with("\"name\":\"Carrier_Is_Found\"");
+    }
     if (kind == "simconnect")
         return line.find(",\"result\":0,") == std::string_view::npos ||
                // the catapult's velocity commands (the launch's end speed)

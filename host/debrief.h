@@ -8,8 +8,9 @@
 // ("Debrief files").
 //
 // Per frame the debrief allocates nothing: the plot's samples are reserved for
-// the run's frame count when the CSV is opened, and the CSV goes through a
-// 1 MiB stdio buffer.
+// the run's frame count when the CSV is opened, a row is formatted into a
+// fixed buffer (cells that did not change since the last row are copied, not
+// formatted again) and the CSV goes through a 1 MiB stdio buffer.
 #pragma once
 
 #include <cstdint>
@@ -88,7 +89,18 @@ private:
         double t;
         double range_nm;
     };
+    // The CSV's cells in order; a cell whose value has the same bits as in
+    // the last row is copied from that row's text instead of formatted again.
+    static constexpr size_t COLUMNS = 36;
+    static constexpr size_t CELL_CHARS = 32;  // the longest shortest form of a double is 24
+    struct CellCache {
+        uint64_t bits = 0;
+        uint8_t size = 0;
+        bool valid = false;
+        char text[CELL_CHARS];
+    };
     void cell(double value);
+    void integer_cell(int64_t value);
     void empty_cell();
 
     std::FILE* csv_ = nullptr;
@@ -96,6 +108,9 @@ private:
     std::string csv_path_, png_path_, svg_path_;
     char line_[4096];
     size_t used_ = 0;
+    size_t column_ = 0;
+    CellCache cells_[COLUMNS];
+    bool published_set_[21] = {};  // a name once published stays published
     int64_t rows_ = 0;
     size_t plot_stride_ = 1;   // approach frames per plot sample
     size_t plot_phase_ = 0;    // approach frames since the last sample
