@@ -3,6 +3,8 @@
 // Index: [columns] [recording] [plot]
 #include "host/debrief.h"
 
+#include "host/number_format.h"
+
 #include <plplot.h>
 
 #include <algorithm>
@@ -113,15 +115,14 @@ void Debrief::cell(double value)
     if (used_) line_[used_++] = ',';
     if (std::isnan(value)) return;  // an empty cell
     if (column >= COLUMNS) {
-        used_ = static_cast<size_t>(std::to_chars(line_ + used_, line_ + sizeof line_ - 1, value).ptr - line_);
+        used_ = static_cast<size_t>(format_shortest(line_ + used_, value) - line_);
         return;
     }
     CellCache& c = cells_[column];
     uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     if (!c.valid || c.bits != bits) {
-        const auto result = std::to_chars(c.text, c.text + CELL_CHARS, value);
-        c.size = static_cast<uint8_t>(result.ptr - c.text);
+        c.size = static_cast<uint8_t>(format_shortest(c.text, value) - c.text);
         c.bits = bits;
         c.valid = true;
     }
