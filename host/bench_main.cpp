@@ -101,18 +101,32 @@ struct RecordingOptions {
     double named_deadband = 0.0;  // least move of a named variable that is recorded; 0: any
 };
 
+// The name of a line ending ,"name":"NAME","value":NUMBER} (named variable
+// and panel variable lines; the number has no quote), found from the end
+// instead of by searching the line. Empty when the line is not of that form.
+std::string_view name_before_value(std::string_view line)
+{
+    const size_t quote = line.find_last_of('"');  // the end of "value"
+    if (quote == std::string_view::npos || quote < 8 || line.substr(quote - 7, 8) != ",\"value\"") return {};
+    const std::string_view before = line.substr(0, quote - 8);  // up to the name's closing quote
+    const size_t key = before.rfind("\"name\":\"");
+    if (key == std::string_view::npos) return {};
+    return before.substr(key + 8);
+}
+
 // The lines of the streamed timeline the summary reads: all but the
 // per-frame bulk (named variables other than the two whose changes it
-// reports, SimConnect calls that succeeded, per-frame data messages).
+// reports, the catapults' steam animation, SimConnect calls that succeeded,
+// per-frame data messages).
 bool summary_keeps(std::string_view kind, std::string_view line)
 {
     if (kind == "named") {
-        // A named line ends with ,"name":"NAME","value":NUMBER} (the number has
-        // no quote): look back from the end instead of searching the line.
-        const size_t quote = line.find_last_of('"');
-        if (quote == std::string_view::npos || quote < 7) return false;
-        const std::string_view before = line.substr(0, quote - 7);  // up to ,"value"
-        return before.ends_with("\"name\":\"TCN Valid\"") || before.ends_with("\"name\":\"Carrier_Is_Found\"");
+        const std::string_view name = name_before_value(line);
+        return name == "TCN Valid" || name == "Carrier_Is_Found";
+    }
+    if (kind == "lvar") {
+        const std::string_view name = name_before_value(line);
+        return !(name.starts_with("Cat_") && name.ends_with("_Steam"));
     }
     if (kind == "simconnect")
         return line.find(",\"result\":0,") == std::string_view::npos ||
