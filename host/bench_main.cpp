@@ -128,13 +128,17 @@ bool summary_keeps(std::string_view kind, std::string_view line)
         const std::string_view name = name_before_value(line);
         return !(name.starts_with("Cat_") && name.ends_with("_Steam"));
     }
-    if (kind == "simconnect")
-        return line.find(",\"result\":0,") == std::string_view::npos ||
-               // the catapult's velocity commands (the launch's end speed)
-               (line.find("\"define\":3,") != std::string_view::npos &&
-                line.find("SimConnect_SetDataOnSimObject") != std::string_view::npos);
+    if (kind == "simconnect") return line.find(",\"result\":0,") == std::string_view::npos;
     if (kind == "dispatch") return false;
     return true;
+}
+
+// A catapult velocity command the module sent (a line a frame during a
+// stroke). The summary reads only the last one (the launch's end speed).
+bool is_velocity_command(std::string_view kind, std::string_view line)
+{
+    return kind == "simconnect" && line.find("\"define\":3,") != std::string_view::npos &&
+           line.find("SimConnect_SetDataOnSimObject") != std::string_view::npos;
 }
 
 // The named variables at `t` as summary lines (the approach picture's rows).
@@ -231,7 +235,14 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         return 2;
     }
     host::Timeline summary_timeline;
-    host.timeline().copy_to(&summary_timeline, summary_keeps);
+    std::string last_velocity_command;  // kept aside, added to the summary's lines at the end
+    host.timeline().copy_to(&summary_timeline, [&](std::string_view kind, std::string_view line) {
+        const bool keep = summary_keeps(kind, line);  // a refused command is kept as it comes
+        if (is_velocity_command(kind, line)) {
+            last_velocity_command.assign(keep ? std::string_view() : line);
+        }
+        return keep;
+    });
     const std::vector<double> samples = host::sample_times(scenario->end_time);
     size_t next_sample = 0;
     if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
@@ -245,6 +256,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     for (; next_sample < samples.size(); ++next_sample)
         add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
     host.timeline().copy_to(nullptr, nullptr);
+    if (!last_velocity_command.empty()) summary_timeline.add_line("simconnect", last_velocity_command);
     if (!host.timeline().close(&error)) {
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
