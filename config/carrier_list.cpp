@@ -7,6 +7,7 @@
 #include <tinyxml.h>
 
 #include "config/xml_file.h"
+#include "config/xml_number.h"
 
 #include <string>
 
@@ -157,7 +158,7 @@ int load_carrier_entry(TiXmlDocument& document, float frequency)
 
     read_text(entry, "Name", carrier.Name);
     int32_t type = CARRIER_TYPE_NONE;
-    entry->QueryIntAttribute("CarrierType", &type);
+    query_int32_attribute(entry, "CarrierType", &type);
     if (type == CARRIER_TYPE_SHIP)
         read_ship(entry, carrier);
     else if (type == CARRIER_TYPE_FIXED_SITE)

@@ -7,6 +7,7 @@
 #include <tinyxml.h>
 
 #include "config/xml_file.h"
+#include "config/xml_number.h"
 
 #include <string>
 
@@ -129,8 +130,8 @@ int load_parameters_file(TiXmlDocument& document)
     read_double(section, "Catapult_Lenght", catapult.Catapult_Lenght);
     read_double(section, "Launch_Delay", catapult.Launch_Delay);
     read_text(section, "Catapult_sound_file", catapult.Catapult_sound_file);
-    // Integer query ("%d"): a text of 85.5 gives 85.
-    section->QueryIntAttribute(engine_power_attribute(), &EnginePowerPercent);
+    // Integer query, as "%d" reads: a text of 85.5 gives 85.
+    query_int32_attribute(section, engine_power_attribute(), &EnginePowerPercent);
     read_text(section, "Launch_Input", catapult.Launch_Input);
 
     section = find_section(document, "LSO_Distance_Check");

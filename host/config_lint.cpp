@@ -6,6 +6,8 @@
 //        [carrier list] [public]
 #include "host/config_lint.h"
 
+#include "config/xml_number.h"
+
 #include <tinyxml.h>
 
 #include <algorithm>
@@ -667,7 +669,7 @@ std::vector<FixedSite> read_fixed_sites(const std::string& sim_root)
     if (!list) return sites;
     for (const TiXmlElement* e = list->FirstChildElement(); e; e = e->NextSiblingElement()) {
         int type = 0;
-        e->QueryIntAttribute("CarrierType", &type);
+        query_int32_attribute(e, "CarrierType", &type);
         const char* name = e->Attribute("Name");
         if (type != 2 || !name) continue;
         FixedSite site;

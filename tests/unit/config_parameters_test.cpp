@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "config/xml_number.h"
 #include "config/parameters.h"
 #include "config/sound_list.h"
 #include "host/process_services.h"
@@ -189,6 +190,31 @@ TEST_F(ParametersFileTest, AttributeValuesAndDuplicateSections)
     EXPECT_EQ(EnginePowerPercent, 85);
     EXPECT_EQ(moduleState->catapult->Catapult_Lenght, OLD);
     EXPECT_EQ(moduleState->catapult->Catapult_sound_file, "");
+}
+
+// Whole numbers as "%d" reads them, with numbers beyond the 32-bit range
+// held at its ends instead of "%d"'s undefined result.
+TEST(WholeNumberAttribute, ReadsAsPercentDWithinTheRange)
+{
+    struct Case { const char* text; bool read; int32_t value; };
+    const Case cases[] = {
+        {"85", true, 85},           {" \t\n-12x", true, -12},      {"+7.9", true, 7},
+        {"2147483647", true, INT32_MAX},   {"2147483648", true, INT32_MAX},
+        {"-2147483648", true, INT32_MIN},  {"-99999999999999999999", true, INT32_MIN},
+        {"99999999999999999999999", true, INT32_MAX},
+        {"", false, 5}, {"-", false, 5}, {"abc", false, 5}, {"- 3", false, 5}, {".5", false, 5},
+    };
+    for (const Case& c : cases) {
+        TiXmlElement element("Catapult");
+        element.SetAttribute("Engine_Jet_Percent", c.text);
+        int32_t value = 5;
+        EXPECT_EQ(query_int32_attribute(&element, "Engine_Jet_Percent", &value), c.read) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
+    }
+    TiXmlElement element("Catapult");
+    int32_t value = 5;
+    EXPECT_FALSE(query_int32_attribute(&element, "Engine_Jet_Percent", &value));
+    EXPECT_EQ(value, 5);
 }
 
 // The bundled file: every value present and numeric, the officer's checks
