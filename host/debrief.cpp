@@ -218,6 +218,8 @@ void Debrief::frame_done(Host& host)
     const bool valid = published[TCN_VALID] == 1.0 && found && range < PLOT_RANGE_NM;
     const bool approach = valid && World::get(user, on_ground) == 0.0 && std::fabs(published[LOC]) < 90.0;
     if (approach) {
+        if (in_approach_ && std::fabs(range - last_range_) > RANGE_JUMP_NM) in_approach_ = false;
+        last_range_ = range;
         if (plot_.points.size() == MAX_PLOT_POINTS) {
             // Full: keep every other sample and sample half as often.
             for (size_t i = 0; 2 * i < plot_.points.size(); ++i) plot_.points[i] = plot_.points[2 * i];

@@ -62,6 +62,10 @@ public:
     // on), so memory stays the same however long the run is; every frame still
     // goes into the CSV.
     static constexpr size_t MAX_PLOT_POINTS = 20000;
+    // A range that moves more than this (nautical miles) from one frame to
+    // the next starts a new stretch of approach: the aircraft was placed
+    // elsewhere (the next approach of a scenario), it did not fly there.
+    static constexpr double RANGE_JUMP_NM = 0.2;
 
     Debrief() = default;
     ~Debrief() override;
@@ -115,6 +119,7 @@ private:
     size_t plot_stride_ = 1;   // approach frames per plot sample
     size_t plot_phase_ = 0;    // approach frames since the last sample
     bool in_approach_ = false;
+    double last_range_ = 0.0;  // of the last approach frame
     size_t texts_seen_ = 0;
     std::vector<PendingCall> pending_calls_;
     std::vector<std::string> names_;  // PUBLISHED_NAMES as strings, for the host's lookups
