@@ -10,7 +10,7 @@ PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-de
               nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev libcairo2-dev libfontconfig-dev \
               clang libclang-rt-dev valgrind \
               libsndfile1-dev libsamplerate0-dev espeak-ng sox \
-              libplplot-dev plplot-driver-cairo
+              libplplot-dev plplot-driver-cairo libfmt-dev
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 

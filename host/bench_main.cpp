@@ -103,21 +103,44 @@ struct RecordingOptions {
     double named_deadband = 0.0;  // least move of a named variable that is recorded; 0: any
 };
 
+// The name of a line ending ,"name":"NAME","value":NUMBER} (named variable
+// and panel variable lines; the number has no quote), found from the end
+// instead of by searching the line. Empty when the line is not of that form.
+std::string_view name_before_value(std::string_view line)
+{
+    const size_t quote = line.find_last_of('"');  // the end of "value"
+    if (quote == std::string_view::npos || quote < 8 || line.substr(quote - 7, 8) != ",\"value\"") return {};
+    const std::string_view before = line.substr(0, quote - 8);  // up to the name's closing quote
+    const size_t key = before.rfind("\"name\":\"");
+    if (key == std::string_view::npos) return {};
+    return before.substr(key + 8);
+}
+
 // The lines of the streamed timeline the summary reads: all but the
 // per-frame bulk (named variables other than the two whose changes it
-// reports, SimConnect calls that succeeded, per-frame data messages).
+// reports, the catapults' steam animation, SimConnect calls that succeeded,
+// per-frame data messages).
 bool summary_keeps(std::string_view kind, std::string_view line)
 {
-    if (kind == "named")
-        return line.find("\"name\":\"TCN Valid\"") != std::string_view::npos ||
-               line.find("\"name\":\"Carrier_Is_Found\"") != std::string_view::npos;
-    if (kind == "simconnect")
-        return line.find(",\"result\":0,") == std::string_view::npos ||
-               // the catapult's velocity commands (the launch's end speed)
-               (line.find("\"define\":3,") != std::string_view::npos &&
-                line.find("SimConnect_SetDataOnSimObject") != std::string_view::npos);
+    if (kind == "named") {
+        const std::string_view name = name_before_value(line);
+        return name == "TCN Valid" || name == "Carrier_Is_Found";
+    }
+    if (kind == "lvar") {
+        const std::string_view name = name_before_value(line);
+        return !(name.starts_with("Cat_") && name.ends_with("_Steam"));
+    }
+    if (kind == "simconnect") return line.find(",\"result\":0,") == std::string_view::npos;
     if (kind == "dispatch") return false;
     return true;
+}
+
+// A catapult velocity command the module sent (a line a frame during a
+// stroke). The summary reads only the last one (the launch's end speed).
+bool is_velocity_command(std::string_view kind, std::string_view line)
+{
+    return kind == "simconnect" && line.find("\"define\":3,") != std::string_view::npos &&
+           line.find("SimConnect_SetDataOnSimObject") != std::string_view::npos;
 }
 
 // The named variables at `t` as summary lines (the approach picture's rows).
@@ -227,12 +250,31 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     host::Timeline summary_timeline;
     // The story tells the range to the deck at each of the officer's checks:
     // it is noted in the copy at the moment the module raises the check.
+    // Of the catapult's velocity commands (one a frame on the stroke) the copy
+    // keeps the last before each change of "Catapult_State" (the end speed of
+    // that launch) and the last of the run; of its command events, the first.
     static const std::string range_name = "ILS Slant Range";
+    std::string last_velocity_command;  // held back until the next state change or the end
+    bool stroke_key_kept = false;        // the copy has this stroke's first catapult command event
     host.timeline().copy_to(&summary_timeline, [&](std::string_view kind, std::string_view line) {
         if (host::story_wants_range(kind, line))
             host::record_range(summary_timeline, host.timeline().time(), host.timeline().frame(),
                                host.named_variable(range_name));
-        return summary_keeps(kind, line);
+        bool keep = summary_keeps(kind, line);  // a refused command is kept as it comes
+        if (is_velocity_command(kind, line)) {
+            last_velocity_command.assign(keep ? std::string_view() : line);
+        } else if (kind == "key" && line.find("\"id\":\"0x11103\"") != std::string_view::npos) {
+            // The stroke's command event comes every frame: the first of each stroke tells it.
+            keep = !stroke_key_kept;
+            stroke_key_kept = true;
+        } else if (kind == "lvar" && name_before_value(line) == "Catapult_State") {
+            stroke_key_kept = false;
+            if (!last_velocity_command.empty()) {
+                summary_timeline.add_line("simconnect", last_velocity_command);
+                last_velocity_command.clear();
+            }
+        }
+        return keep;
     });
     const std::vector<double> samples = host::sample_times(scenario->end_time);
     size_t next_sample = 0;
@@ -247,6 +289,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     for (; next_sample < samples.size(); ++next_sample)
         add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
     host.timeline().copy_to(nullptr, nullptr);
+    if (!last_velocity_command.empty()) summary_timeline.add_line("simconnect", last_velocity_command);
     if (!host.timeline().close(&error)) {
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;

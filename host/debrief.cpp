@@ -3,6 +3,8 @@
 // Index: [columns] [recording] [plot]
 #include "host/debrief.h"
 
+#include "host/number_format.h"
+
 #include <plplot.h>
 
 #include <algorithm>
@@ -68,6 +70,7 @@ void local_offset(double lat0, double lon0, double lat, double lon, double* nort
 
 std::vector<std::string> Debrief::csv_columns()
 {
+    static_assert(2 + std::size(PUBLISHED_NAMES) + std::size(OWN_COLUMNS) == COLUMNS);
     std::vector<std::string> columns = {"t", "frame"};
     for (const char* name : PUBLISHED_NAMES) columns.emplace_back(name);
     for (const char* name : OWN_COLUMNS) columns.emplace_back(name);
@@ -107,15 +110,37 @@ bool Debrief::open(const std::string& dir, int64_t frames, const std::string& ti
 
 void Debrief::cell(double value)
 {
-    if (used_ + 40 >= sizeof line_) return;  // cannot happen with these columns; never overflow
+    const size_t column = column_++;
+    if (used_ + CELL_CHARS + 2 >= sizeof line_) return;  // cannot happen with these columns; never overflow
     if (used_) line_[used_++] = ',';
     if (std::isnan(value)) return;  // an empty cell
-    const auto result = std::to_chars(line_ + used_, line_ + sizeof line_ - 1, value);
-    used_ = static_cast<size_t>(result.ptr - line_);
+    if (column >= COLUMNS) {
+        used_ = static_cast<size_t>(format_shortest(line_ + used_, value) - line_);
+        return;
+    }
+    CellCache& c = cells_[column];
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (!c.valid || c.bits != bits) {
+        c.size = static_cast<uint8_t>(format_shortest(c.text, value) - c.text);
+        c.bits = bits;
+        c.valid = true;
+    }
+    std::memcpy(line_ + used_, c.text, c.size);
+    used_ += c.size;
+}
+
+void Debrief::integer_cell(int64_t value)
+{
+    ++column_;
+    if (used_ + CELL_CHARS + 2 >= sizeof line_) return;
+    if (used_) line_[used_++] = ',';
+    used_ = static_cast<size_t>(std::to_chars(line_ + used_, line_ + sizeof line_ - 1, value).ptr - line_);
 }
 
 void Debrief::empty_cell()
 {
+    ++column_;
     if (used_ + 1 < sizeof line_) line_[used_++] = ',';
 }
 
@@ -136,15 +161,20 @@ void Debrief::frame_done(Host& host)
 
     const double nan = std::nan("");
     double published[21];
-    for (size_t i = 0; i < 21; ++i)
-        published[i] = host.has_named_variable(names_[i]) ? host.named_variable(names_[i]) : nan;
+    const PanelServices& services = host.panel_services();
+    for (size_t i = 0; i < 21; ++i) {
+        if (name_ids_[i] < 0) name_ids_[i] = services.named_index(names_[i]);  // by name until registered
+        if (!published_set_[i] && name_ids_[i] >= 0) published_set_[i] = services.named_is_set(name_ids_[i]);
+        published[i] = published_set_[i] ? services.named_value(name_ids_[i]) : nan;
+    }
     enum { TCN_VALID = 0, FOUND = 1, TYPE = 2, RWY_TRUE = 4, GS = 6, LOC = 7, BALL = 10, ILS_RANGE = 17,
            ILS_LAT = 19, ILS_LON = 20 };
 
     used_ = 0;
+    column_ = 0;
     line_[0] = '\0';
     cell(host.sim_time());
-    cell(static_cast<double>(host.frame()));
+    integer_cell(host.frame());
     for (double v : published) cell(v);
 
     const SimObject& user = host.world().user();
@@ -190,6 +220,8 @@ void Debrief::frame_done(Host& host)
     const bool valid = published[TCN_VALID] == 1.0 && found && range < PLOT_RANGE_NM;
     const bool approach = valid && World::get(user, on_ground) == 0.0 && std::fabs(published[LOC]) < 90.0;
     if (approach) {
+        if (in_approach_ && std::fabs(range - last_range_) > RANGE_JUMP_NM) in_approach_ = false;
+        last_range_ = range;
         if (plot_.points.size() == MAX_PLOT_POINTS) {
             // Full: keep every other sample and sample half as often.
             for (size_t i = 0; 2 * i < plot_.points.size(); ++i) plot_.points[i] = plot_.points[2 * i];

@@ -8,8 +8,9 @@
 // ("Debrief files").
 //
 // Per frame the debrief allocates nothing: the plot's samples are reserved for
-// the run's frame count when the CSV is opened, and the CSV goes through a
-// 1 MiB stdio buffer.
+// the run's frame count when the CSV is opened, a row is formatted into a
+// fixed buffer (cells that did not change since the last row are copied, not
+// formatted again) and the CSV goes through a 1 MiB stdio buffer.
 #pragma once
 
 #include <cstdint>
@@ -59,8 +60,14 @@ public:
     // The most plot samples kept. When they are full, every other one is
     // dropped and from then on every other approach frame is sampled (and so
     // on), so memory stays the same however long the run is; every frame still
-    // goes into the CSV.
-    static constexpr size_t MAX_PLOT_POINTS = 20000;
+    // goes into the CSV. The plot is 1200 pixels wide: 6000 samples are five
+    // a pixel, and they bound what drawing the curves costs at the end of a
+    // run (the drawing library's stroke of a 20000-sample curve took 8 MB).
+    static constexpr size_t MAX_PLOT_POINTS = 6000;
+    // A range that moves more than this (nautical miles) from one frame to
+    // the next starts a new stretch of approach: the aircraft was placed
+    // elsewhere (the next approach of a scenario), it did not fly there.
+    static constexpr double RANGE_JUMP_NM = 0.2;
 
     Debrief() = default;
     ~Debrief() override;
@@ -88,7 +95,18 @@ private:
         double t;
         double range_nm;
     };
+    // The CSV's cells in order; a cell whose value has the same bits as in
+    // the last row is copied from that row's text instead of formatted again.
+    static constexpr size_t COLUMNS = 36;
+    static constexpr size_t CELL_CHARS = 32;  // the longest shortest form of a double is 24
+    struct CellCache {
+        uint64_t bits = 0;
+        uint8_t size = 0;
+        bool valid = false;
+        char text[CELL_CHARS];
+    };
     void cell(double value);
+    void integer_cell(int64_t value);
     void empty_cell();
 
     std::FILE* csv_ = nullptr;
@@ -96,10 +114,15 @@ private:
     std::string csv_path_, png_path_, svg_path_;
     char line_[4096];
     size_t used_ = 0;
+    size_t column_ = 0;
+    CellCache cells_[COLUMNS];
+    bool published_set_[21] = {};  // a name once published stays published
+    int name_ids_[21] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};  // registration indices
     int64_t rows_ = 0;
     size_t plot_stride_ = 1;   // approach frames per plot sample
     size_t plot_phase_ = 0;    // approach frames since the last sample
     bool in_approach_ = false;
+    double last_range_ = 0.0;  // of the last approach frame
     size_t texts_seen_ = 0;
     std::vector<PendingCall> pending_calls_;
     std::vector<std::string> names_;  // PUBLISHED_NAMES as strings, for the host's lookups

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace host {
 namespace {
@@ -19,6 +20,53 @@ double point_angle(PIXPOINT pivot, PIXPOINT pt)
     return std::atan2(dx, -dy) * 180.0 / M_PI;
 }
 
+// Directions of the table's points, unwrapped so that they grow clockwise
+// along the table.
+void table_angles(const NONLINEARITY* table, int size, PIXPOINT pivot, double* angles)
+{
+    double a = point_angle(pivot, table[0].pt);
+    angles[0] = a;
+    for (int k = 1; k < size; ++k) {
+        double b = point_angle(pivot, table[k].pt);
+        while (b < a) b += 360.0;
+        angles[k] = a = b;
+    }
+}
+
+// Linear in the table's segment holding `value` (the first or the last
+// segment beyond the ends); size >= 2.
+double angle_in_table(const NONLINEARITY* table, int size, const double* angles, double value)
+{
+    int seg = 0;
+    while (seg < size - 2 && value > table[seg + 1].value) ++seg;
+    const double v0 = table[seg].value, v1 = table[seg + 1].value;
+    const double a0 = angles[seg], a1 = angles[seg + 1];
+    if (v1 == v0) return a0;
+    return a0 + (value - v0) * (a1 - a0) / (v1 - v0);
+}
+
+// needle_angle, with the table's directions kept in the view.
+double cached_needle_angle(const ELEMENT_NEEDLE& needle, double value, ElementView& v)
+{
+    const NONLINEARITY* table = needle.nonlinearity_table;
+    const int size = needle.nonlinearity_table_size;
+    if (!std::isfinite(value) || !table || size < 2 || size > ElementView::CACHED_TABLE_POINTS)
+        return needle_angle(needle, value);
+    const PIXPOINT pivot = needle.header.position;
+    bool same = v.angle_table == table && v.angle_count == size && v.angle_pivot.x == pivot.x &&
+                v.angle_pivot.y == pivot.y;
+    for (int k = 0; same && k < size; ++k)
+        same = v.angle_points[k].x == table[k].pt.x && v.angle_points[k].y == table[k].pt.y;
+    if (!same) {
+        table_angles(table, size, pivot, v.angles);
+        v.angle_table = table;
+        v.angle_count = size;
+        v.angle_pivot = pivot;
+        for (int k = 0; k < size; ++k) v.angle_points[k] = table[k].pt;
+    }
+    return angle_in_table(table, size, v.angles, value);
+}
+
 void walk_one(ELEMENT_HEADER* e, const WalkContext& ctx, ElementView& v)
 {
     v.element = e;
@@ -31,7 +79,7 @@ void walk_one(ELEMENT_HEADER* e, const WalkContext& ctx, ElementView& v)
         auto* n = reinterpret_cast<ELEMENT_NEEDLE*>(e);
         n->value = n->callback ? n->callback(e) : n->value;
         v.value = n->value;
-        v.needle_deg = needle_angle(*n, n->value);
+        v.needle_deg = cached_needle_angle(*n, n->value, v);
         break;
     }
     case ELEMENT_TYPE_ICON: {
@@ -67,10 +115,8 @@ void walk_one(ELEMENT_HEADER* e, const WalkContext& ctx, ElementView& v)
             const double clamped = value < lo ? lo : (value > hi ? hi : value);
             return (clamped - lo) / (hi - lo);
         };
-        if (sizes) {
-            v.offset_x = fraction(m->x_value, m->x_min, m->x_max) * (sw - ww);
-            v.offset_y = fraction(m->y_value, m->y_min, m->y_max) * (sh - wh);
-        }
+        v.offset_x = sizes ? fraction(m->x_value, m->x_min, m->x_max) * (sw - ww) : 0.0;
+        v.offset_y = sizes ? fraction(m->y_value, m->y_min, m->y_max) * (sh - wh) : 0.0;
         break;
     }
     case ELEMENT_TYPE_SPRITE: {
@@ -115,24 +161,33 @@ void walk_one(ELEMENT_HEADER* e, const WalkContext& ctx, ElementView& v)
     v.lit = (v.flags & IMAGE_USE_LUMINOUS) != 0;
 }
 
-bool already_walked(const std::vector<ElementView>& out, const ELEMENT_HEADER* e)
+bool already_walked(const std::vector<ElementView>& out, size_t count, const ELEMENT_HEADER* e)
 {
-    for (const ElementView& v : out)
-        if (v.element == e) return true;
+    for (size_t i = 0; i < count; ++i)
+        if (out[i].element == e) return true;
     return false;
 }
 
-void walk_from(ELEMENT_HEADER* e, const WalkContext& ctx, std::vector<ElementView>& out, int depth)
+// The view for the next element: the last walk's view at that place when it
+// was of the same element and kind, a fresh one otherwise.
+ElementView& next_view(std::vector<ElementView>& out, size_t& count, const ELEMENT_HEADER* e)
+{
+    if (count == out.size()) out.emplace_back();
+    ElementView& v = out[count++];
+    if (v.element != e || v.type != e->element_type) v = ElementView{};
+    return v;
+}
+
+void walk_from(ELEMENT_HEADER* e, const WalkContext& ctx, std::vector<ElementView>& out, size_t& count, int depth)
 {
     // Iterative along the first successor (the usual chain), recursive only
     // for extra successors; the depth guard bounds the recursion.
-    while (e && out.size() < MAX_GAUGE_ELEMENTS && !already_walked(out, e)) {
-        out.emplace_back();
-        walk_one(e, ctx, out.back());
+    while (e && count < MAX_GAUGE_ELEMENTS && !already_walked(out, count, e)) {
+        walk_one(e, ctx, next_view(out, count, e));
         ELEMENT_HEADER** next = e->next_element;
         if (!next || !next[0]) return;
         if (depth < 32)
-            for (size_t i = 1; next[i] && i < MAX_GAUGE_ELEMENTS; ++i) walk_from(next[i], ctx, out, depth + 1);
+            for (size_t i = 1; next[i] && i < MAX_GAUGE_ELEMENTS; ++i) walk_from(next[i], ctx, out, count, depth + 1);
         e = next[0];
     }
 }
@@ -153,29 +208,26 @@ double needle_angle(const ELEMENT_NEEDLE& needle, double value)
     if (!table || size <= 0) return value;
     const PIXPOINT pivot = needle.header.position;
     if (size == 1) return point_angle(pivot, table[0].pt);
-    // Angles unwrapped so that they grow clockwise along the table.
-    auto angle = [&](int i) {
-        double a = point_angle(pivot, table[0].pt);
-        for (int k = 1; k <= i; ++k) {
-            double b = point_angle(pivot, table[k].pt);
-            while (b < a) b += 360.0;
-            a = b;
-        }
-        return a;
-    };
+    // Only the points up to the segment's end are needed.
     int seg = 0;
     while (seg < size - 2 && value > table[seg + 1].value) ++seg;
-    const double v0 = table[seg].value, v1 = table[seg + 1].value;
-    const double a0 = angle(seg), a1 = angle(seg + 1);
-    if (v1 == v0) return a0;
-    return a0 + (value - v0) * (a1 - a0) / (v1 - v0);
+    double small[16];
+    std::vector<double> large;
+    double* angles = small;
+    if (seg + 2 > 16) {
+        large.resize(static_cast<size_t>(seg) + 2);
+        angles = large.data();
+    }
+    table_angles(table, seg + 2, pivot, angles);
+    return angle_in_table(table, seg + 2, angles, value);
 }
 
 size_t walk_elements(ELEMENT_HEADER* root, const WalkContext& context, std::vector<ElementView>& out)
 {
-    out.clear();
-    walk_from(root, context, out, 0);
-    return out.size();
+    size_t count = 0;
+    walk_from(root, context, out, count, 0);
+    out.resize(count);
+    return count;
 }
 
 }  // namespace host

@@ -54,6 +54,15 @@ struct ElementView {
     const char* font = nullptr;
     int32_t font_weight = 0;
     uint32_t text_flags = 0;
+
+    // Needle: the table's point directions as last computed, used again while
+    // the table (address, size, points) and the pivot are the same.
+    static constexpr int CACHED_TABLE_POINTS = 8;
+    const NONLINEARITY* angle_table = nullptr;
+    int angle_count = 0;
+    PIXPOINT angle_pivot{0, 0};
+    PIXPOINT angle_points[CACHED_TABLE_POINTS] = {};
+    double angles[CACHED_TABLE_POINTS] = {};
 };
 
 // What the walker asks of the host.
@@ -65,8 +74,11 @@ struct WalkContext {
 
 // Walks the chain from `root` (an element, then its successors in order,
 // depth first), calls the callbacks and writes one view per element into
-// `out` (cleared first; give it MAX_GAUGE_ELEMENTS capacity to walk without
-// allocating). An element met again is not walked twice. Returns the count.
+// `out` (replacing what it held; give it MAX_GAUGE_ELEMENTS capacity to walk
+// without allocating). A view of the same element at the same place as in
+// the last walk is written over, so that what it keeps from the last update
+// (a needle's table directions) is used again. An element met again is not
+// walked twice. Returns the count.
 size_t walk_elements(ELEMENT_HEADER* root, const WalkContext& context, std::vector<ElementView>& out);
 
 // The needle angle (degrees clockwise from up) of `value` through the table.

@@ -182,6 +182,12 @@ double PanelServices::named_variable(const std::string& name) const
     return it == named_index_.end() ? 0.0 : named_values_[it->second];
 }
 
+int PanelServices::named_index(const std::string& name) const
+{
+    auto it = named_index_.find(name);
+    return it == named_index_.end() ? -1 : it->second;
+}
+
 std::vector<std::string> PanelServices::published_named_variables() const
 {
     std::vector<std::string> out;

@@ -62,6 +62,12 @@ public:
     // Named variables as the module set them.
     bool has_named_variable(const std::string& name) const;
     double named_variable(const std::string& name) const;  // 0 when unknown
+    // The same by registration index, for readers that look at the same
+    // names every frame: the index of a name (-1 until it is registered; it
+    // never changes afterwards), whether it has been set, and its value.
+    int named_index(const std::string& name) const;
+    bool named_is_set(int index) const { return named_set_[static_cast<size_t>(index)]; }
+    double named_value(int index) const { return named_values_[static_cast<size_t>(index)]; }
     std::vector<std::string> published_named_variables() const;  // in registration order
     // Records every named variable whose value differs from the one on the
     // timeline (changes held back by the recording interval or deadband).

@@ -230,10 +230,11 @@ size_t SoundLibraryEmulation::track_length(double length_s) const
     return length;
 }
 
-void SoundLibraryEmulation::mix_range(size_t first, std::vector<float>& out) const
+bool SoundLibraryEmulation::mix_range(size_t first, std::vector<float>& out) const
 {
     std::fill(out.begin(), out.end(), 0.0f);
     const size_t last = first + out.size();
+    bool mixed = false;
     for (const Playback& p : playbacks_) {
         const std::vector<float>& samples = sound(p.handle)->samples;
         const size_t start = static_cast<size_t>(std::llround(p.start_s * TRACK_RATE));
@@ -241,11 +242,14 @@ void SoundLibraryEmulation::mix_range(size_t first, std::vector<float>& out) con
         if (p.stop_s >= 0)
             count = std::min(count, static_cast<size_t>(std::llround(std::max(0.0, p.stop_s - p.start_s) * TRACK_RATE)));
         const size_t from = std::max(start, first), to = std::min(start + count, last);
+        if (from < to) mixed = true;
         for (size_t i = from; i < to; ++i) out[i - first] += samples[i - start];
     }
+    if (!mixed) return false;
     // Overlapping calls can sum past full scale; clip (NaN to silence) so the
     // 16-bit conversion never overflows.
     for (float& s : out) s = std::isnan(s) ? 0.0f : std::clamp(s, -1.0f, 1.0f);
+    return true;
 }
 
 std::vector<float> SoundLibraryEmulation::mix(double length_s) const
@@ -270,13 +274,18 @@ bool SoundLibraryEmulation::write_track(const std::string& path, double length_s
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     // One second at a time: memory stays the same however long the run was.
     const size_t length = track_length(length_s);
+    // A second in which nothing plays is written as 16-bit zeros, without the
+    // float conversion (the same bytes).
     std::vector<float> block(TRACK_RATE);
+    const std::vector<short> silence(TRACK_RATE, 0);
     bool ok = true;
     for (size_t first = 0; first < length && ok; first += block.size()) {
         block.resize(std::min<size_t>(TRACK_RATE, length - first));
-        mix_range(first, block);
-        ok = sf_writef_float(file, block.data(), static_cast<sf_count_t>(block.size())) ==
-             static_cast<sf_count_t>(block.size());
+        const sf_count_t count = static_cast<sf_count_t>(block.size());
+        if (mix_range(first, block))
+            ok = sf_writef_float(file, block.data(), count) == count;
+        else
+            ok = sf_writef_short(file, silence.data(), count) == count;
     }
     sf_close(file);
     if (!ok) {

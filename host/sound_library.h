@@ -78,7 +78,7 @@ public:
     size_t track_length(double length_s) const;
     // Mixes samples [first, first + out.size()) of the track into `out`,
     // clipped to [-1, 1] (NaN to silence).
-    void mix_range(size_t first, std::vector<float>& out) const;
+    bool mix_range(size_t first, std::vector<float>& out) const;  // false: nothing plays in it (all zeros)
     // The whole track (tests; write_track mixes in blocks, so memory does not
     // grow with the run's length).
     std::vector<float> mix(double length_s) const;

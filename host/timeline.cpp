@@ -1,6 +1,8 @@
 // Timeline recording: JSON Lines formatting, the file and memory sinks.
 #include "host/timeline.h"
 
+#include "host/number_format.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -89,9 +91,9 @@ void append_json_number(std::string& out, double value)
         out += "null";
         return;
     }
-    // nlohmann's shortest round-trip form (Grisu2), as its dump() writes numbers.
-    char buffer[64];
-    const char* end = nlohmann::detail::to_chars(buffer, buffer + sizeof buffer, value);
+    // The shortest round-trip digits in nlohmann's layout, as its dump() writes numbers.
+    char buffer[NUMBER_TEXT_MAX];
+    const char* end = format_json(buffer, value);
     out.append(buffer, static_cast<size_t>(end - buffer));
 }
 

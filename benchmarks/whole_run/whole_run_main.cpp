@@ -1,7 +1,8 @@
-// The whole-run benchmark: runs carrier-bench over the soak and boat
+// The whole-run benchmark: runs carrier-bench over the soak, boat and flown
 // scenarios of benchmarks/scenarios, each in its own process, and reports
 // wall and CPU time, speed over real time, peak memory and the timeline's
-// size, then checks the bench's targets.
+// size (and for the flown world what the aircraft did: approaches, wires
+// caught, launches), then checks the bench's targets.
 //
 //   carrier_whole_run CARRIER_BENCH SCENARIO_DIR [--keep DIR]
 //
@@ -12,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -32,19 +34,29 @@ struct Outcome {
     long peak_kib = 0;
     uintmax_t timeline_bytes = 0;
     size_t timeline_lines = 0;
+    // The flown aircraft's events on the timeline.
+    size_t approaches = 0, wires = 0, launches = 0, calls = 0;
     bool ok = false;
 };
 
-size_t count_lines(const fs::path& path)
+bool has(const std::string& line, const char* text) { return line.find(text) != std::string::npos; }
+
+// Lines, and the flown aircraft's approaches, wires caught and launches (the
+// "flight" events) and the officer's calls (screen texts starting "LSO:").
+void read_timeline(const fs::path& path, Outcome& o)
 {
     std::ifstream in(path, std::ios::binary);
-    std::vector<char> buffer(1 << 20);
-    size_t lines = 0;
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        for (std::streamsize i = 0; i < in.gcount(); ++i) lines += buffer[static_cast<size_t>(i)] == '\n';
+    std::string line;
+    while (std::getline(in, line)) {
+        ++o.timeline_lines;
+        if (has(line, "\"kind\":\"flight\"")) {
+            o.approaches += has(line, "\"what\":\"approach\"");
+            o.wires += has(line, "\"what\":\"wire\"");
+            o.launches += has(line, "\"what\":\"airborne\"");
+        } else if (has(line, "\"kind\":\"text\"") && has(line, "\"LSO:")) {
+            ++o.calls;
+        }
     }
-    return lines;
 }
 
 Outcome run_one(const std::string& bench, const fs::path& scenario, double simulated_s, const fs::path& out_dir)
@@ -73,7 +85,7 @@ Outcome run_one(const std::string& bench, const fs::path& scenario, double simul
     const fs::path timeline = run_dir / "timeline.jsonl";
     std::error_code ec;
     o.timeline_bytes = fs::file_size(timeline, ec);
-    if (!ec) o.timeline_lines = count_lines(timeline);
+    if (!ec) read_timeline(timeline, o);
     o.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && !ec;
     return o;
 }
@@ -114,10 +126,12 @@ int main(int argc, char** argv)
         const char* file;
         double simulated_s;
     };
-    const Case cases[] = {{"soak_1h.xml", 3600}, {"soak_10min.xml", 600}, {"boats_10.xml", 600},
-                          {"boats_100.xml", 600}, {"boats_1000.xml", 600}};
+    const Case cases[] = {{"soak_1h.xml", 3600},   {"soak_10min.xml", 600},  {"boats_10.xml", 600},
+                          {"boats_100.xml", 600},  {"boats_1000.xml", 600}, {"flown_1h.xml", 3600},
+                          {"flown_10min.xml", 600}};
     std::vector<Outcome> outcomes;
-    std::printf("Whole runs at 60 frames/s, six gauges, the carrier tuned (carrier-bench run --quiet):\n");
+    std::printf("Whole runs at 60 frames/s, six gauges, the carrier tuned (carrier-bench run --quiet);\n"
+                "flown_*: the aircraft flown round approach, trap, catapult, launch:\n");
     std::printf("  %-14s %8s %8s %8s %9s %9s %9s %12s %10s\n", "scenario", "sim s", "wall s", "cpu s", "x real",
                 "x real cpu", "peak MiB", "timeline MB", "lines");
     for (const Case& c : cases) {
@@ -131,6 +145,9 @@ int main(int argc, char** argv)
         std::printf("  %-14s %8.0f %8.2f %8.2f %9.0f %9.0f %9.1f %12.1f %10zu\n", o.name.c_str(), o.simulated_s,
                     o.wall_s, o.cpu_s, o.simulated_s / o.wall_s, o.simulated_s / o.cpu_s, o.peak_kib / 1024.0,
                     static_cast<double>(o.timeline_bytes) / 1e6, o.timeline_lines);
+        if (o.approaches)
+            std::printf("  %-14s %zu approaches, %zu wires caught, %zu launches, %zu calls of the officer\n", "",
+                        o.approaches, o.wires, o.launches, o.calls);
         if (!keep) fs::remove_all(out_dir / o.name);
     }
     if (!keep) fs::remove_all(out_dir);
@@ -154,6 +171,23 @@ int main(int argc, char** argv)
     if (boats.ok)
         check(boats.simulated_s / boats.cpu_s >= 300, "1000 boats: speed over real time (CPU)",
               boats.simulated_s / boats.cpu_s, "x", ">= 300");
+    const Outcome& flown = outcomes[5];
+    const Outcome& flown_ten = outcomes[6];
+    if (flown.ok) {
+        check(flown.simulated_s / flown.cpu_s >= 1000, "flown hour: speed over real time (CPU)",
+              flown.simulated_s / flown.cpu_s, "x", ">= 1000");
+        check(flown.simulated_s / flown.wall_s >= 1000, "flown hour: speed over real time (wall)",
+              flown.simulated_s / flown.wall_s, "x", ">= 1000");
+        // Every approach ends on a wire and in a launch, again and again.
+        check(flown.approaches >= 25 && flown.wires == flown.approaches && flown.launches == flown.approaches,
+              "flown hour: approaches that trapped and launched", static_cast<double>(std::min(flown.wires, flown.launches)),
+              "", ">= 25, all");
+    }
+    if (flown.ok && flown_ten.ok) {
+        const double spread = 100.0 * std::abs(static_cast<double>(flown.peak_kib - flown_ten.peak_kib)) /
+                              static_cast<double>(flown_ten.peak_kib);
+        check(spread <= 10.0, "flown: peak memory, one hour against ten minutes", spread, "%", "<= 10");
+    }
     std::printf(misses ? "%d target(s) missed\n" : "all targets met\n", misses);
     return misses ? 1 : 0;
 }
