@@ -42,7 +42,7 @@ asan: deps $(ASAN_BUILD)/build.ninja
 # Builds only the bench and the module it loads, then runs the default scenario.
 demo: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target carrier-bench carrier_ops
-	@mkdir -p runs/latest
+	@rm -rf runs/latest && mkdir -p runs/latest  # no snapshots left over from an earlier run
 	$(BUILD)/carrier-bench run scenarios/default.xml --out runs/latest
 	@echo "run directory: $(CURDIR)/runs/latest (timeline.jsonl, summary.txt, story.txt, audio.wav, approach.csv, approach.png, approach.svg, panel snapshots)"
 
