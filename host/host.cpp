@@ -2,6 +2,7 @@
 //
 // Index: [loading] [gauges] [frames]
 #include "host/host.h"
+#include "host/printf_text.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -15,12 +16,8 @@ namespace host {
 namespace {
 Host* activeHost = nullptr;
 
-std::string hex(uint32_t v)
-{
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%X", v);
-    return buffer;
-}
+// An id as the timeline writes it: "0x" and upper-case hex digits.
+std::string hex(uint32_t v) { return printf_text("0x%X", v); }
 }  // namespace
 
 Host* Host::active() { return activeHost; }

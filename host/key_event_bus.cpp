@@ -1,5 +1,6 @@
 // Registered key handlers, synchronous delivery and the host's NAV keys.
 #include "host/key_event_bus.h"
+#include "host/printf_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,12 +14,8 @@
 namespace host {
 namespace {
 
-std::string hex(uint32_t v)
-{
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%X", v);
-    return buffer;
-}
+// An id as the timeline writes it: "0x" and upper-case hex digits.
+std::string hex(uint32_t v) { return printf_text("0x%X", v); }
 
 }  // namespace
 

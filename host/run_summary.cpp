@@ -1,5 +1,6 @@
 // The run summary. Index: [happenings] [named variables] [formatting]
 #include "host/run_summary.h"
+#include "host/printf_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,17 +13,6 @@
 
 namespace host {
 namespace {
-
-std::string printf_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string printf_text(const char* format, ...)
-{
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
 
 std::string field(const nlohmann::json& data, const char* key)
 {

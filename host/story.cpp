@@ -1,5 +1,6 @@
 // The story of a run. Index: [helpers] [the officer] [the story] [formatting]
 #include "host/story.h"
+#include "host/printf_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,17 +15,6 @@ namespace {
 constexpr double KNOTS_PER_MPS = 1.0 / 0.514444;
 
 // [helpers] -------------------------------------------------------------------
-std::string printf_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string printf_text(const char* format, ...)
-{
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
 std::string text_of(const nlohmann::json& data, const char* key)
 {
     auto it = data.find(key);

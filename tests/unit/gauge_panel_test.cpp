@@ -164,7 +164,9 @@ TEST(TooltipFormat, NumberedArguments)
     std::string out;
     for (const Case& c : cases) {
         host::format_tooltip(c.text, values, 6, out);
-        if (c.expected) EXPECT_EQ(out, c.expected) << c.text;
+        if (c.expected) {
+            EXPECT_EQ(out, c.expected) << c.text;
+        }
     }
     const TooltipValue huge[] = {{false, 1e300, nullptr}, {false, NAN, nullptr}};
     host::format_tooltip("%1!99.99f! %2!d! %1!d!", huge, 2, out);
