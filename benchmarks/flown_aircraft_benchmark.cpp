@@ -1,12 +1,13 @@
 // Cost of the flown aircraft per frame: the point-mass step alone, and the
 // world process (deck view, autopilot, touchdown and hook checks, the
 // aircraft's variables) on final to a moving carrier.
+#include "host/build_paths.h"
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <memory>
 
-#include "host/flown_aircraft.h"
+#include "host/world/flown_aircraft.h"
 
 namespace {
 

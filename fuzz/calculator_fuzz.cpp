@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "host/calculator.h"
+#include "host/panel/calculator.h"
 
 namespace {
 

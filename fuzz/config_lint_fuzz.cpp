@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/config_lint.h"
+#include "host/bench/config_lint.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 // the committed corpora in the normal and sanitizer builds.
 #pragma once
 
+#include "host/build_paths.h"
 #include <unistd.h>
 
 #include <cstddef>

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "host/scenario.h"
+#include "host/scenario/scenario.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

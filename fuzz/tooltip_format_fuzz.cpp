@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "host/tooltip_format.h"
+#include "host/panel/tooltip_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/track_replay.h"
+#include "host/scenario/track_replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,7 +2,7 @@
 //
 // Index: [loading] [gauges] [frames]
 #include "host/host.h"
-#include "host/printf_text.h"
+#include "host/record/printf_text.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

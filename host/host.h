@@ -27,17 +27,17 @@
 #include <string>
 #include <vector>
 
-#include "host/calculator.h"
-#include "host/element_walker.h"
+#include "host/panel/calculator.h"
+#include "host/panel/element_walker.h"
 #include "host/frame_clock.h"
-#include "host/gauge_panel.h"
-#include "host/key_event_bus.h"
-#include "host/panel_services.h"
+#include "host/panel/gauge_panel.h"
+#include "host/panel/key_event_bus.h"
+#include "host/panel/panel_services.h"
 #include "host/process_services.h"
-#include "host/simconnect_server.h"
-#include "host/sound_library.h"
-#include "host/timeline.h"
-#include "host/world.h"
+#include "host/simconnect/simconnect_server.h"
+#include "host/panel/sound_library.h"
+#include "host/record/timeline.h"
+#include "host/world/world.h"
 #include "platform/gauge_interface.h"
 
 namespace host {

@@ -1,6 +1,7 @@
 // Bad input end to end: carrier-bench refuses every bad scenario with
 // "FILE:LINE: what is wrong" and status 2; the module goes on when its files
 // are directories; a ship that was removed is not selected again.
+#include "host/build_paths.h"
 #include <sys/wait.h>
 
 #include <cstdio>

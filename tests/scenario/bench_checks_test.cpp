@@ -1,5 +1,6 @@
 // What the bench finds before a run (`check`) and how it ends a run whose
 // action fails: the real module's gauge table, the bundled simulator root.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,8 +10,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/config_lint.h"
-#include "host/scenario_check.h"
+#include "host/bench/config_lint.h"
+#include "host/scenario/scenario_check.h"
 #include "scenario_fixture.h"
 
 namespace {

@@ -2,10 +2,11 @@
 // module in the emulated host: clicks on their mouse areas, tooltips, the
 // element values the host walks, and the road from the pilot's hand on the
 // radio's knobs to the approach picture on the indicator.
+#include "host/build_paths.h"
 #include <string>
 #include <vector>
 
-#include "host/gauge_panel.h"
+#include "host/panel/gauge_panel.h"
 #include "scenario_fixture.h"
 
 using namespace scenario_test;

@@ -3,6 +3,7 @@
 // in order, the hook catches the wire it crosses, the catapult launches the
 // aircraft at the end speed of the launch model, and the printed story of
 // the bench tells all of it.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,9 +12,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/deck.h"
-#include "host/flown_aircraft.h"
-#include "host/story.h"
+#include "host/world/deck.h"
+#include "host/world/flown_aircraft.h"
+#include "host/record/story.h"
 #include "scenario_fixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // hook traps on the wire it crosses with a run-out of about 100 m.
 #include <gtest/gtest.h>
 
-#include "host/flown_aircraft.h"
+#include "host/world/flown_aircraft.h"
 #include "scenario_fixture.h"
 
 namespace {

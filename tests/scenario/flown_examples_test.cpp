@@ -1,14 +1,15 @@
 // The bundled example flights, run end to end with the real module: a
 // wave-off the module's lights order, a bolter past the wires, and an
 // approach to the fixed site ashore.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "host/config_lint.h"
-#include "host/flown_aircraft.h"
-#include "host/scenario_check.h"
+#include "host/bench/config_lint.h"
+#include "host/world/flown_aircraft.h"
+#include "host/scenario/scenario_check.h"
 #include "scenario_fixture.h"
 
 namespace {

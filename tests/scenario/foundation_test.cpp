@@ -1,4 +1,5 @@
 // Module start, gauge placement and the parameters file, on the real module.
+#include "host/build_paths.h"
 #include <dlfcn.h>
 
 #include <filesystem>

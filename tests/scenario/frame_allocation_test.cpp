@@ -1,5 +1,6 @@
 // The bench's frame loop in the steady state: with the carrier tuned, the
 // host and the module allocate nothing per frame, and the timeline streams.
+#include "host/build_paths.h"
 #include <cstdio>
 
 #include "scenario_fixture.h"

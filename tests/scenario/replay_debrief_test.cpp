@@ -1,12 +1,13 @@
 // The bundled replayed-track scenario on the real module: the aircraft and
 // the ship follow their tracks, the module sees that flight, and the debrief
 // records it; a scenario with a bad track is refused before anything runs.
+#include "host/build_paths.h"
 #include <cmath>
 #include <fstream>
 #include <sstream>
 
-#include "host/debrief.h"
-#include "host/track_replay.h"
+#include "host/record/debrief.h"
+#include "host/scenario/track_replay.h"
 #include "scenario_fixture.h"
 
 using scenario_test::source_path;

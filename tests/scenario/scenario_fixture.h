@@ -2,12 +2,13 @@
 // against the real module library in the emulated host.
 #pragma once
 
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-#include "host/scenario.h"
+#include "host/scenario/scenario.h"
 
 namespace scenario_test {
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "host/world.h"
+#include "host/world/world.h"
 
 namespace {
 double metres_between(double lat1, double lon1, double lat2, double lon2)

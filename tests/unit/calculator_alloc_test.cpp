@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "allocation_counter.h"
-#include "host/calculator.h"
-#include "host/sim_vars.h"
+#include "host/panel/calculator.h"
+#include "host/world/sim_vars.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // variable registry: every calculator expression the module uses against
 // set variables, malformed expressions, unit conversions, operators, blocks,
 // the expression cache and re-entrant key events.
-#include "host/calculator.h"
+#include "host/panel/calculator.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "host/sim_vars.h"
-#include "host/units.h"
+#include "host/world/sim_vars.h"
+#include "host/world/units.h"
 
 namespace {
 

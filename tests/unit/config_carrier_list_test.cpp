@@ -1,5 +1,6 @@
 // The carrier list reader against small lists written into a scratch
 // simulator root, and the bundled carrier list of the bench's simulator.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 #include <unistd.h>

@@ -1,6 +1,7 @@
 // The configuration linter against small simulator roots: a clean pair of
 // files, then one mistake at a time, each expected to give one finding on
 // its line.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/config_lint.h"
+#include "host/bench/config_lint.h"
 
 namespace {
 

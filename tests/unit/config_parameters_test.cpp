@@ -1,5 +1,6 @@
 // The parameters file reader against small files written into a scratch
 // simulator root, and the bundled parameters file of the bench's simulator.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 #include <unistd.h>

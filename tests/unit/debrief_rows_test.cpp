@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/debrief.h"
+#include "host/record/debrief.h"
 
 namespace {
 

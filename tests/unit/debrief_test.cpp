@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "allocation_counter.h"
-#include "host/debrief.h"
-#include "host/run_progress.h"
+#include "host/record/debrief.h"
+#include "host/bench/run_progress.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "catapult/catapult.h"
 #include "fake_panels.h"
-#include "host/simconnect_server.h"
+#include "host/simconnect/simconnect_server.h"
 #include "sim/connection.h"
 #include "sim/deck_services.h"
 #include "state/module_state.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "host/element_walker.h"
+#include "host/panel/element_walker.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <cmath>
 
-#include "host/flown_aircraft.h"
-#include "host/sim_vars.h"
+#include "host/world/flown_aircraft.h"
+#include "host/world/sim_vars.h"
 
 namespace {
 

@@ -1,15 +1,16 @@
 // The flown world: deck files and geometry, the run-out, the flight model
 // with the autopilot down the glide slope to a moving deck, the wire the hook
 // catches, the bolter, the wind, the VOR-DME stations, a ship turning into the wind.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 
 #include "allocation_counter.h"
-#include "host/environment.h"
-#include "host/flown_aircraft.h"
-#include "host/sim_vars.h"
+#include "host/world/environment.h"
+#include "host/world/flown_aircraft.h"
+#include "host/world/sim_vars.h"
 
 namespace {
 

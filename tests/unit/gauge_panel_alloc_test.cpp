@@ -6,7 +6,7 @@
 #include "allocation_counter.h"
 #include "gauges/carrier_indicator.h"
 #include "gauges/radio_tacan.h"
-#include "host/gauge_panel.h"
+#include "host/panel/gauge_panel.h"
 #include "module/gauge_registry.h"
 #include "tests/frame_pass_fixture.h"
 

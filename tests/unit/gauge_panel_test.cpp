@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "host/element_walker.h"
-#include "host/mouse_areas.h"
-#include "host/tooltip_format.h"
+#include "host/panel/element_walker.h"
+#include "host/panel/mouse_areas.h"
+#include "host/panel/tooltip_format.h"
 
 namespace {
 

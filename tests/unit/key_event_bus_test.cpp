@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "host/key_event_bus.h"
-#include "host/sim_vars.h"
-#include "host/timeline.h"
-#include "host/world.h"
+#include "host/panel/key_event_bus.h"
+#include "host/world/sim_vars.h"
+#include "host/record/timeline.h"
+#include "host/world/world.h"
 
 namespace {
 

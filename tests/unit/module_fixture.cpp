@@ -1,9 +1,10 @@
 #include "module_fixture.h"
+#include "host/build_paths.h"
 
 #include <cstring>
 #include <fstream>
 
-#include "host/sim_vars.h"
+#include "host/world/sim_vars.h"
 #include "module/host_services.h"
 #include "sim/dispatch.h"
 

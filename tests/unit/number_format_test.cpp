@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/number_format.h"
+#include "host/record/number_format.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "host/key_event_bus.h"
-#include "host/panel_services.h"
-#include "host/sim_vars.h"
-#include "host/timeline.h"
-#include "host/world.h"
+#include "host/panel/key_event_bus.h"
+#include "host/panel/panel_services.h"
+#include "host/world/sim_vars.h"
+#include "host/record/timeline.h"
+#include "host/world/world.h"
 
 namespace {
 

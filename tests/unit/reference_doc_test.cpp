@@ -4,6 +4,7 @@
 // events, SimConnect declarations, the configuration readers' elements and
 // attributes) and the bundled configuration files. A name the module gains
 // and the page lacks, or a bundled value that changes, fails here.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "host/run_summary.h"
+#include "host/record/run_summary.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "host/scenario.h"
+#include "host/scenario/scenario.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/scenario.h"
+#include "host/scenario/scenario.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/simconnect_server.h"
+#include "host/simconnect/simconnect_server.h"
 #include "state/module_state.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/sound_library.h"
+#include "host/panel/sound_library.h"
 
 namespace {
 

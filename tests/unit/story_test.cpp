@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "host/story.h"
+#include "host/record/story.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "host/host.h"
-#include "host/timeline.h"
+#include "host/record/timeline.h"
 
 namespace {
 

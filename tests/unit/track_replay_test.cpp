@@ -1,11 +1,12 @@
 // Track files: the reader's errors, the interpolation between rows and the
 // replay driving world objects.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "allocation_counter.h"
-#include "host/track_replay.h"
+#include "host/scenario/track_replay.h"
 
 using host::parse_track;
 using host::sample_track;

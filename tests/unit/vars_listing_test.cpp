@@ -1,13 +1,14 @@
 // The listing of what the bench knows, and the doc generated from it.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "host/calculator.h"
-#include "host/sim_vars.h"
-#include "host/units.h"
-#include "host/vars_listing.h"
+#include "host/panel/calculator.h"
+#include "host/world/sim_vars.h"
+#include "host/world/units.h"
+#include "host/bench/vars_listing.h"
 
 namespace {
 

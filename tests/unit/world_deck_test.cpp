@@ -8,8 +8,8 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "host/scenario.h"
-#include "host/world.h"
+#include "host/scenario/scenario.h"
+#include "host/world/world.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "host/world.h"
+#include "host/world/world.h"
 
 namespace {
 

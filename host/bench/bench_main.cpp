@@ -1,0 +1,419 @@
+// carrier-bench: runs a scenario against the carrier operations module in the
+// emulated host and writes the timeline.
+//
+//   carrier-bench                         the bundled default scenario, into the checkout's runs/latest
+//   carrier-bench run SCENARIO --out DIR  a scenario, timeline into DIR/timeline.jsonl, the
+//                                         summary into DIR/summary.txt, the story of the run
+//                                         into DIR/story.txt (and on standard output), the
+//                                         sounds played into DIR/audio.wav
+//   carrier-bench check SCENARIO          validates a scenario (and lints its root) without running it
+//   carrier-bench lint [SIMROOT]          lints a simulator root's configuration files
+//   carrier-bench vars                    lists the variables, units and key events the bench knows
+//
+// Exit status: 0 success; 1 a run whose actions failed (timeline and summary
+// are still written), or lint findings that fail; 2 nothing could be done (a
+// bad scenario, a refused check, a module that does not load).
+#include "host/build_paths.h"
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+
+#include "host/record/debrief.h"
+#include "host/bench/run_progress.h"
+#include "host/bench/config_lint.h"
+#include "host/record/run_summary.h"
+#include "host/scenario/scenario.h"
+#include "host/scenario/scenario_check.h"
+#include "host/record/story.h"
+#include "host/bench/vars_listing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string executable_dir()
+{
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : self.parent_path().string();
+}
+
+std::string default_module_path()
+{
+    const fs::path beside = fs::path(executable_dir()) / "carrier_ops.so";
+    return fs::exists(beside) ? beside.string() : std::string(CARRIER_MODULE_PATH);
+}
+
+std::string default_scenario_path() { return std::string(CARRIER_SOURCE_DIR) + "/scenarios/default.xml"; }
+std::string default_run_dir() { return std::string(CARRIER_SOURCE_DIR) + "/runs/latest"; }
+std::string default_sim_root() { return std::string(CARRIER_SOURCE_DIR) + "/scenarios/simroot"; }
+
+// Prints the linter's findings; true when they pass.
+bool print_lint(const host::LintReport& report, bool strict, const std::string& root)
+{
+    for (const host::LintFinding& f : report.findings) std::printf("%s\n", host::format_finding(f, strict).c_str());
+    std::printf("%s: %zu error(s), %zu warning(s)%s\n", root.c_str(), report.errors(), report.warnings(),
+                strict && report.warnings() ? " (warnings count as errors with --strict)" : "");
+    return report.passes(strict);
+}
+
+int lint(const std::string& root, bool strict)
+{
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        std::fprintf(stderr, "carrier-bench: %s is not a directory\n", root.c_str());
+        return 2;
+    }
+    return print_lint(host::lint_configuration(root), strict, root) ? 0 : 1;
+}
+
+int check(const std::string& path, const std::string& module_path, bool strict)
+{
+    std::string error;
+    auto scenario = host::load_scenario(path, &error);
+    if (!scenario) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    const bool config_ok = print_lint(host::lint_configuration(scenario->sim_root), strict, scenario->sim_root);
+    const std::vector<std::string> gauges = host::module_gauge_names(module_path, &error);
+    if (gauges.empty()) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    std::vector<std::string> sites;
+    for (const host::FixedSite& site : host::read_fixed_sites(scenario->sim_root)) sites.push_back(site.name);
+    const auto problems = host::check_scenario(*scenario, gauges, sites);
+    for (const host::ScenarioProblem& p : problems)
+        std::fprintf(stderr, "carrier-bench: %s:%d: %s\n", path.c_str(), p.line, p.message.c_str());
+    if (!problems.empty() || !config_ok) {
+        std::printf("%s: refused\n", path.c_str());
+        return 2;
+    }
+    std::printf("%s: ok\n", path.c_str());
+    return 0;
+}
+
+struct RecordingOptions {
+    bool frames = false;          // every per-frame SimConnect message
+    double named_interval = 0.0;  // seconds between records of one named variable; 0: every change
+    double named_deadband = 0.0;  // least move of a named variable that is recorded; 0: any
+};
+
+// The name of a line ending ,"name":"NAME","value":NUMBER} (named variable
+// and panel variable lines; the number has no quote), found from the end
+// instead of by searching the line. Empty when the line is not of that form.
+std::string_view name_before_value(std::string_view line)
+{
+    const size_t quote = line.find_last_of('"');  // the end of "value"
+    if (quote == std::string_view::npos || quote < 8 || line.substr(quote - 7, 8) != ",\"value\"") return {};
+    const std::string_view before = line.substr(0, quote - 8);  // up to the name's closing quote
+    const size_t key = before.rfind("\"name\":\"");
+    if (key == std::string_view::npos) return {};
+    return before.substr(key + 8);
+}
+
+// The lines of the streamed timeline the summary reads: all but the
+// per-frame bulk (named variables other than the two whose changes it
+// reports, the catapults' steam animation, SimConnect calls that succeeded,
+// per-frame data messages).
+bool summary_keeps(std::string_view kind, std::string_view line)
+{
+    if (kind == "named") {
+        const std::string_view name = name_before_value(line);
+        return name == "TCN Valid" || name == "Carrier_Is_Found";
+    }
+    if (kind == "lvar") {
+        const std::string_view name = name_before_value(line);
+        return !(name.starts_with("Cat_") && name.ends_with("_Steam"));
+    }
+    if (kind == "simconnect") return line.find(",\"result\":0,") == std::string_view::npos;
+    if (kind == "dispatch") return false;
+    return true;
+}
+
+// A catapult velocity command the module sent (a line a frame during a
+// stroke). The summary reads only the last one (the launch's end speed).
+bool is_velocity_command(std::string_view kind, std::string_view line)
+{
+    return kind == "simconnect" && line.find("\"define\":3,") != std::string_view::npos &&
+           line.find("SimConnect_SetDataOnSimObject") != std::string_view::npos;
+}
+
+// The named variables at `t` as summary lines (the approach picture's rows).
+void add_named_sample(host::Timeline& summary, const host::Host& host, double t, int64_t frame)
+{
+    summary.set_clock(t, frame);
+    for (const std::string& name : host.published_named_variables())
+        summary.event("named").str("name", name).num("value", host.named_variable(name));
+}
+
+// The catapult's launches: the states published, the stroke time (state 2 to
+// the end), the last velocity command and how the aircraft left the deck.
+// Empty when the catapult never left state 0.
+std::string catapult_summary(const host::Timeline& timeline)
+{
+    std::string states;
+    double stroke_start = -1.0, stroke_time = -1.0;
+    for (const auto* e : timeline.of_kind("lvar")) {
+        if (e->data.value("name", "") != "Catapult_State") continue;
+        const double state = e->data.value("value", 0.0);
+        char item[48];
+        std::snprintf(item, sizeof item, "%s%.0f (t=%.2f)", states.empty() ? "" : ", ", state, e->t);
+        states += item;
+        if (state == 2.0) stroke_start = e->t;
+        else if (state == 0.0 && stroke_start >= 0.0 && stroke_time < 0.0) stroke_time = e->t - stroke_start;
+    }
+    if (states.empty()) return "";
+    std::string out = "Catapult:\n  Catapult_State   " + states + "\n";
+    char line[160];
+    if (stroke_time >= 0.0) {
+        std::snprintf(line, sizeof line, "  stroke time      %.3f s\n", stroke_time);
+        out += line;
+    }
+    double last_command = -1.0;
+    for (const auto* e : timeline.of_kind("simconnect")) {
+        if (e->data.value("call", "") != "SimConnect_SetDataOnSimObject" || e->data["args"].value("define", -1) != 3)
+            continue;
+        const auto& values = e->data["args"]["values"];
+        if (!values.empty() && values[0].is_number()) last_command = values[0].get<double>();
+    }
+    if (last_command >= 0.0) {
+        std::snprintf(line, sizeof line, "  end speed        %.2f m/s (last velocity command)\n", last_command);
+        out += line;
+    }
+    for (const auto* e : timeline.of_kind("deck")) {
+        std::snprintf(line, sizeof line, "  left the deck    t=%.2f at %.2f m/s over the ground, %.2f m/s over the deck\n",
+                      e->t, e->data.value("ground_speed", 0.0), e->data.value("deck_speed", 0.0));
+        out += line;
+    }
+    return out;
+}
+
+// Writes `text` into `path`; false (and a message) when it cannot.
+bool write_text(const std::string& path, const std::string& text)
+{
+    FILE* file = std::fopen(path.c_str(), "w");
+    if (file && std::fputs(text.c_str(), file) >= 0 && std::fclose(file) == 0) return true;
+    if (file) std::fclose(file);
+    std::fprintf(stderr, "carrier-bench: cannot write %s\n", path.c_str());
+    return false;
+}
+
+int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
+        bool verbose, const RecordingOptions& recording, double snapshot_every, bool debrief_files = true)
+{
+    std::string error;
+    auto scenario = host::load_scenario(scenario_path, &error);
+    if (!scenario) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    std::error_code ec;
+    fs::create_directories(out_dir, ec);
+    if (ec) {
+        std::fprintf(stderr, "carrier-bench: cannot create %s: %s\n", out_dir.c_str(), ec.message().c_str());
+        return 2;
+    }
+    // Both paths are made absolute now: the run enters the simulator root.
+    const std::string timeline_path = (fs::absolute(out_dir) / "timeline.jsonl").string();
+    const std::string audio_path = (fs::absolute(out_dir) / "audio.wav").string();  // before the run enters the sim root
+    const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
+    const std::string story_path = (fs::absolute(out_dir) / "story.txt").string();
+
+    host::HostOptions options = host::host_options_for(*scenario, module_path);
+    options.echo_stderr = !quiet;
+    options.record_frame_messages = recording.frames;
+    options.named_record_interval = recording.named_interval;
+    options.named_deadband = recording.named_deadband;
+    options.snapshot_dir = fs::absolute(out_dir).string();  // <snapshot/> events and --snapshot-every write here
+    options.snapshot_every = snapshot_every;
+    host::Host host(options);
+    auto debrief = std::make_shared<host::Debrief>();
+    if (debrief_files) {
+        const auto frames = static_cast<int64_t>(std::llround(scenario->end_time * scenario->frame_rate));
+        if (!debrief->open(fs::absolute(out_dir).string(), frames, scenario->name, &error)) {
+            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+            return 2;
+        }
+        host.add_frame_observer(debrief);
+    }
+    // The timeline streams to its file; the summary reads a small copy of
+    // the events it needs, with the named variables sampled at its rows.
+    if (!host.timeline().open_file(timeline_path, &error)) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    host::Timeline summary_timeline;
+    // The story tells the range to the deck at each of the officer's checks:
+    // it is noted in the copy at the moment the module raises the check.
+    // Of the catapult's velocity commands (one a frame on the stroke) the copy
+    // keeps the last before each change of "Catapult_State" (the end speed of
+    // that launch) and the last of the run; of its command events, the first.
+    static const std::string range_name = "ILS Slant Range";
+    std::string last_velocity_command;  // held back until the next state change or the end
+    bool stroke_key_kept = false;        // the copy has this stroke's first catapult command event
+    host.timeline().copy_to(&summary_timeline, [&](std::string_view kind, std::string_view line) {
+        if (host::story_wants_range(kind, line))
+            host::record_range(summary_timeline, host.timeline().time(), host.timeline().frame(),
+                               host.named_variable(range_name));
+        bool keep = summary_keeps(kind, line);  // a refused command is kept as it comes
+        if (is_velocity_command(kind, line)) {
+            last_velocity_command.assign(keep ? std::string_view() : line);
+        } else if (kind == "key" && line.find("\"id\":\"0x11103\"") != std::string_view::npos) {
+            // The stroke's command event comes every frame: the first of each stroke tells it.
+            keep = !stroke_key_kept;
+            stroke_key_kept = true;
+        } else if (kind == "lvar" && name_before_value(line) == "Catapult_State") {
+            stroke_key_kept = false;
+            if (!last_velocity_command.empty()) {
+                summary_timeline.add_line("simconnect", last_velocity_command);
+                last_velocity_command.clear();
+            }
+        }
+        return keep;
+    });
+    const std::vector<double> samples = host::sample_times(scenario->end_time);
+    size_t next_sample = 0;
+    if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
+    host::RunProgress progress(scenario->end_time, stderr, isatty(fileno(stderr)) != 0);
+    const auto result = host::run_scenario(*scenario, host, [&](double t) {
+        for (; next_sample < samples.size() && samples[next_sample] <= t + 1e-9; ++next_sample)
+            add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
+        progress.update(t);
+    });
+    progress.done();
+    for (; next_sample < samples.size(); ++next_sample)
+        add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
+    host.timeline().copy_to(nullptr, nullptr);
+    if (!last_velocity_command.empty()) summary_timeline.add_line("simconnect", last_velocity_command);
+    if (!host.timeline().close(&error)) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    if (!result.completed) {
+        std::fprintf(stderr, "carrier-bench: %s\n", result.error.c_str());
+        return 2;
+    }
+    host::SummaryInput input;
+    input.scenario_name = scenario->name;
+    input.end_time = scenario->end_time;
+    input.frame_rate = scenario->frame_rate;
+    input.frames = host.frame();
+    input.timeline_path = timeline_path;
+    input.timeline = &summary_timeline;
+    input.timeline_events = host.timeline().event_count();
+    input.timeline_counts = host.timeline().counts();
+    for (const host::ScenarioEvent& e : scenario->events)
+        if (!e.fired) input.never_fired.push_back(&e);
+    input.failures = result.failures;
+    input.calculator_failures = host.calculator_failures();
+    const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
+    const std::string story = host::format_story(host::story_lines(summary_timeline));
+    // The whole summary on standard output only with --verbose; the story always.
+    if (verbose) std::fputs(summary.c_str(), stdout);
+    else std::fputs(summary.substr(0, summary.find('\n', 1) + 1).c_str(), stdout);  // the "Scenario ..." line
+    std::printf("\n%s", story.c_str());
+    if (!write_text(summary_path, summary.substr(1)) || !write_text(story_path, story)) return 2;
+    std::printf("Summary -> %s\nStory -> %s\n", summary_path.c_str(), story_path.c_str());
+    if (options.sound_library) {
+        // Silent, of the run's length, when nothing played.
+        if (!host.sound().write_track(audio_path, host.sim_time(), &error)) {
+            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+            return 2;
+        }
+        std::printf("Audio track -> %s\n", audio_path.c_str());
+    }
+    if (debrief_files) {
+        if (!debrief->finish(host, &error)) {
+            std::fprintf(stderr, "carrier-bench: debrief: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Debrief -> %s (%lld rows), %s, %s\n", debrief->csv_path().c_str(),
+                    static_cast<long long>(debrief->rows()), debrief->png_path().c_str(), debrief->svg_path().c_str());
+    }
+    for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
+    return result.failures.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int bench_main(int argc, char** argv);
+
+// Whatever escapes the bench's own code is reported, never an abort.
+int main(int argc, char** argv)
+{
+    try {
+        return bench_main(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "carrier-bench: internal error: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "carrier-bench: internal error\n");
+    }
+    return 1;
+}
+
+int bench_main(int argc, char** argv)
+{
+    CLI::App app{"carrier-bench: runs the carrier operations module in an emulated host"};
+    app.require_subcommand(0, 1);
+    std::string module_path = default_module_path();
+    app.add_option("--module", module_path, "the gauge module to load")->capture_default_str();
+
+    std::string scenario_path;
+    std::string out_dir = "runs/latest";
+    bool quiet = false;
+    RecordingOptions recording;
+    CLI::App* run_cmd = app.add_subcommand("run", "run a scenario and write DIR/timeline.jsonl, DIR/summary.txt and DIR/audio.wav");
+    run_cmd->add_option("scenario", scenario_path, "scenario file (XML run script)")->required();
+    run_cmd->add_option("--out", out_dir, "run directory for the timeline")->capture_default_str();
+    run_cmd->add_flag("--quiet", quiet, "do not echo the module's standard error");
+    bool verbose = false;
+    run_cmd->add_flag("--verbose", verbose,
+                      "print the whole summary (every event, the approach picture, the named variables) before the story");
+    run_cmd->add_flag("--record-frames", recording.frames, "record every per-frame SimConnect message on the timeline");
+    run_cmd->add_option("--named-interval", recording.named_interval,
+                        "record each named variable at most once per SECONDS (0: on every change)")
+        ->check(CLI::Range(0.0, 86400.0));
+    run_cmd->add_option("--named-deadband", recording.named_deadband,
+                        "record a named variable only when it moved by more than VALUE (0: on every change)")
+        ->check(CLI::NonNegativeNumber);
+    double snapshot_every = 0.0;
+    run_cmd->add_option("--snapshot-every", snapshot_every, "also write PNG snapshots of the panel every N simulated seconds")
+        ->check(CLI::Range(0.0, 1e6));
+    bool no_debrief = false;
+    run_cmd->add_flag("--no-debrief", no_debrief, "write no approach.csv, approach.png and approach.svg");
+
+    std::string check_path;
+    bool strict = false;
+    CLI::App* check_cmd = app.add_subcommand(
+        "check", "validate a scenario without running it: the file, its gauges, events and boats, and a lint of its root");
+    check_cmd->add_option("scenario", check_path, "scenario file")->required();
+    check_cmd->add_flag("--strict", strict, "refuse the scenario when the lint of its root gives warnings");
+
+    std::string lint_root = default_sim_root();
+    CLI::App* lint_cmd = app.add_subcommand("lint", "check a simulator root's ZEB_Parameters.xml and ZEB_Carrier.xml");
+    lint_cmd->add_option("simroot", lint_root, "the simulator root (holds Gauges/)")->capture_default_str();
+    lint_cmd->add_flag("--strict", strict, "count warnings as errors (exit status 1)");
+
+    bool markdown = false;
+    CLI::App* vars_cmd = app.add_subcommand("vars", "list the simulator variables, units and key events the bench knows");
+    vars_cmd->add_flag("--markdown", markdown, "as Markdown (the text of docs/variables.md)");
+
+    CLI11_PARSE(app, argc, argv);
+
+    if (*check_cmd) return check(check_path, module_path, strict);
+    if (*lint_cmd) return lint(lint_root, strict);
+    if (*vars_cmd) {
+        std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
+        return 0;
+    }
+    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, verbose, recording, snapshot_every, !no_debrief);
+    std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
+                default_run_dir().c_str());
+    return run(default_scenario_path(), default_run_dir(), module_path, quiet, verbose, recording, snapshot_every);
+}
