@@ -190,6 +190,24 @@ MUTATIONS = [
     ("gauges/close_subpanel.cpp", "    panel_commands(text, 'o', KEY_PANEL_OPEN);\n    panel_commands(text, 'c', KEY_PANEL_CLOSE);", "    panel_commands(text, 'c', KEY_PANEL_CLOSE);\n    panel_commands(text, 'o', KEY_PANEL_OPEN);", "open commands before close commands"),
     ("gauges/close_subpanel.cpp", "    panel_commands(text, 't', KEY_PANEL_TOGGLE);\n", "", "toggle commands"),
     ("gauges/close_subpanel.cpp", "            const uint32_t event = n > 0 ? KEY_PANEL_P_UP : KEY_PANEL_P_DOWN;", "            const uint32_t event = n > 0 ? KEY_PANEL_P_DOWN : KEY_PANEL_P_UP;", "p direction"),
+    ("landing/landing_lights.cpp", "if (check_nm - CHECK_WINDOW_NM < range_nm && range_nm <= check_nm", "if (check_nm - CHECK_WINDOW_NM <= range_nm && range_nm <= check_nm", "wave-off window open at its deep edge"),
+    ("gauges/tacan_navigation.cpp", "tacanReceiver == 2 ? \"(A:Nav2 Active Frequency, MHz)\" : \"(A:Nav1 Active Frequency, MHz)\"", "tacanReceiver == 2 ? \"(A:Nav1 Active Frequency, MHz)\" : \"(A:Nav1 Active Frequency, MHz)\"", "receiver 2 watches NAV2"),
+    ("gauges/tacan_navigation.cpp", "        tunedTacanFrequency = frequency;\n", "", "new frequency remembered"),
+    ("gauges/radio_tacan.cpp", "constexpr int32_t FREQUENCY_DISPLAY_UPDATES = 60;", "constexpr int32_t FREQUENCY_DISPLAY_UPDATES = 59;", "frequency window for 60 updates"),
+    ("gauges/radio_tacan.cpp", "        c += radioTacan.channelTens == 5 ? 20 : 10;", "        c += 10;", "tens knob skips the sixties"),
+    ("gauges/radio_tacan.cpp", "    if (t >= 1080.0 && t <= 1122.0) radioTacan.channel", "    if (t >= 1080.0 && t < 1122.0) radioTacan.channel", "channel 59 at 112.20"),
+    ("gauges/radio_tacan.cpp", "        if (tuningChanged) follow_receiver();", "        follow_receiver();", "radio follows the receiver only on tuning"),
+    ("gauges/radio_tacan.cpp", "        trigger_key_event(tacanReceiver == 2 ? KEY_TACAN_TONE_ON_NAV2 : KEY_TACAN_TONE_ON_NAV1, 0);\n        follow_receiver();", "        follow_receiver();", "tone off at install"),
+    ("gauges/radio_tacan.cpp", "static FLOAT64 power_lamp_value(ELEMENT_HEADER*) { return tacanMainSwitch ? 1.0 : -1.0; }", "static FLOAT64 power_lamp_value(ELEMENT_HEADER*) { return tacanMainSwitch ? 1.0 : 0.0; }", "power lamp dark when off"),
+    ("gauges/radio_tacan.cpp", "    if (tacanMainSwitch && radioTacan.frequencyCountdown >= 1) {", "    if (radioTacan.frequencyCountdown >= 1) {", "frequency window dark when off"),
+    ("gauges/carrier_indicator.cpp", "    if (tacan_presentation() && tacan_valid()) {\n        show(e, true);", "    if (tacan_presentation()) {\n        show(e, true);", "TACAN runway pointer only with a valid TACAN"),
+    ("gauges/carrier_indicator.cpp", "(approachSolution.tcnTrueRadial - approachSolution.magneticVariation)", "(approachSolution.tcnTrueRadial + approachSolution.magneticVariation)", "bearing pointer magnetic"),
+    ("gauges/carrier_indicator.cpp", "    carrierIndicator.presentationMode = !carrierIndicator.presentationMode;", "    carrierIndicator.presentationMode = 1;", "mode button toggles"),
+    ("gauges/carrier_indicator.cpp", "\"(L:LSO_is_Off_VC, bool) ! (>L:LSO_is_Off_VC, bool)\"", "\"(L:LSO_is_Off_VC, bool) (>L:LSO_is_Off_VC, bool)\"", "LSO button inverts"),
+    ("gauges/close_subpanel.cpp", "n >= BITMAP_ID_MIN && n <= BITMAP_ID_MAX", "n >= BITMAP_ID_MIN && n < BITMAP_ID_MAX", "bitmap 360 allowed"),
+    ("gauges/close_subpanel.cpp", "        header->user_data = 1;\n", "", "install-time close once"),
+    ("catapult/launch_model.cpp", "    set_named_variable_value(register_named_variable(\"Launch_Percent\"), launchPercent);\n", "", "progress published"),
+    ("catapult/catapult_gauge.cpp", "    if (!(moduleState->catapult->Catapult_Lenght > 0.0)) {", "    if (moduleState->catapult->Catapult_Lenght < 0.0) {", "no stroke of zero length"),
 ]
 
 
@@ -220,7 +238,7 @@ def main():
     else:  # a kept folder: take the current tests
         shutil.copytree(os.path.join(SOURCE, "tests"), os.path.join(src, "tests"), dirs_exist_ok=True)
     build = os.path.join(src, "build")
-    env_prefix = ["nice", "-n", "19"]
+    env_prefix = ["nice", "-n", "10"]
     if not os.path.isdir(build):
         if run(["cmake", "-S", src, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], src):
             sys.exit("configure failed")

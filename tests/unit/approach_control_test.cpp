@@ -325,3 +325,43 @@ TEST_F(Officer, EveryTrapIsReportedOnceAfterTheAircraftWasAirborne)
         deliver();
     }
 }
+
+// The window of a check is [X - 0.05, X] exclusive below: 0.1 - 0.05 is
+// exactly 0.05 in doubles, so a range of 0.05 lies on the open edge.
+TEST_F(Officer, ACheckWindowIsOpenAtItsNearEdge)
+{
+    LsoParameters& o = *moduleState->lso;
+    o.Check_Altitude_1 = o.Check_LOC_1 = o.Check_Altitude_2 = o.Check_LOC_2 = o.Check_Altitude_3 = o.Check_LOC_3 = 3.0;
+    o.Check_CallBall = 0.1;
+    struct Update {
+        double range;
+        bool fires;
+    } updates[] = {{0.2, false}, {0.05, false}, {0.2, false}, {0.050001, true}};
+    for (const Update& u : updates) {
+        SCOPED_TRACE(u.range);
+        watched(u.range);
+        const size_t before = panels->keyEvents.size();
+        approach_control_update();
+        using Raised = std::vector<std::pair<uint32_t, uint32_t>>;
+        const Raised expected = u.fires ? Raised{{0x11104, 0}} : Raised{};
+        EXPECT_EQ(raised_since(before), expected);
+        deliver();
+    }
+}
+
+// A hook at exactly 5 % changes nothing from any state.
+TEST_F(Officer, AHookAtExactlyFivePercentKeepsTheDeckState)
+{
+    for (int32_t state : {0, 1, 2}) {
+        SCOPED_TRACE(state);
+        watched(5.0);
+        flightDeckState = state;
+        wireReported = 1;
+        moduleState->userAircraft->tailhookPosition = 5.0;
+        moduleState->userAircraft->simOnGround = 1;
+        panels->executed.clear();
+        approach_control_update();
+        EXPECT_TRUE(deck_states().empty());
+        EXPECT_EQ(flightDeckState, state);
+    }
+}

@@ -492,3 +492,20 @@ TEST_F(CatapultTest, TheGaugeAnnouncesTheCustomCatapultOnConnectionAndRunsTheLau
     ASSERT_GT(panels.executed.size(), from);
     EXPECT_EQ(panels.executed[from], LAUNCH_BAR);
 }
+
+// An aircraft already at the end speed when the stroke starts: the stroke's
+// first step finds the target speed not below the end speed and ends it.
+TEST_F(CatapultTest, AStrokeThatStartsAtTheEndSpeedEndsInTheSameUpdate)
+{
+    panels.results[LAUNCH_SPEED] = 130.0;
+    moduleState->userAircraft->ambientWindZ = 0.0;
+    moduleState->userAircraft->groundVelocity = (130.0 + 15.0 - 0.0) * 0.514444;
+    arm();
+    clock_ms += 2001;
+    const size_t from = panels.keyEvents.size();
+    catapult_gauge_update();
+    EXPECT_EQ(launchPhase, 0);
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+        {0x10512, 1}, {0x1053c, 0}, {CMD_CATAPULT_VELOCITY, 0}, {0x10512, 0}};
+    EXPECT_EQ(keys(from), expected);
+}
