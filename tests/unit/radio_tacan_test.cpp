@@ -262,6 +262,12 @@ TEST_F(RadioTest, FrequencyWindowShowsForSixtyUpdatesAfterAKnobClick)
     }
     EXPECT_EQ(shown, 60);
     EXPECT_STREQ(window->string, "108.00");
+    units_knob_increase();
+    tacanMainSwitch = 0;  // switched off: dark, and the countdown waits
+    window->callback(window);
+    EXPECT_TRUE(e->image_flags & IMAGE_HIDDEN);
+    EXPECT_EQ(radioTacan.frequencyCountdown, 60);
+    tacanMainSwitch = 1;
     radioTacan.frequency = 1e300;  // any frequency stays inside the seven characters
     window->callback(window);
     EXPECT_EQ(std::strlen(window->string), 7u);
