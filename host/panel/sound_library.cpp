@@ -84,6 +84,27 @@ bool read_sound_file(const std::string& path, int rate, std::vector<float>* samp
     return true;
 }
 
+bool read_sound_length(const std::string& path, int rate, size_t* length, std::string* error)
+{
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) {
+        *error = path + ": " + sf_strerror(nullptr);
+        return false;
+    }
+    sf_close(file);
+    if (info.channels < 1 || info.samplerate < 1 || info.frames < 0 ||
+        info.frames > static_cast<sf_count_t>(600) * info.samplerate) {
+        *error = path + ": not a usable sound (channels, rate or length out of range, at most 600 s)";
+        return false;
+    }
+    // As many samples as the resampler gives for the whole file.
+    *length = info.samplerate == rate ? static_cast<size_t>(info.frames)
+                                      : static_cast<size_t>(std::llround(static_cast<double>(info.frames) * rate /
+                                                                         info.samplerate));
+    return true;
+}
+
 SoundLibraryEmulation::SoundLibraryEmulation(Timeline& timeline, std::string root)
     : timeline_(timeline), root_(std::move(root))
 {
@@ -111,7 +132,7 @@ const SoundLibraryEmulation::Sound* SoundLibraryEmulation::sound(int32_t handle)
 double SoundLibraryEmulation::duration_s(int32_t handle) const
 {
     const Sound* s = sound(handle);
-    return s ? static_cast<double>(s->samples.size()) / TRACK_RATE : 0.0;
+    return s ? static_cast<double>(s->length) / TRACK_RATE : 0.0;
 }
 
 // The sound of a handle the caller may use, or null with the reason in `record`.
@@ -163,6 +184,7 @@ int32_t SoundLibraryEmulation::load(const char* path, int32_t group)
                              {"group", group}};
     std::string reason;
     std::vector<float> samples;
+    size_t length = 0;
     if (!path) {
         reason = "no path";
     } else if (*path == '\0') {
@@ -172,11 +194,12 @@ int32_t SoundLibraryEmulation::load(const char* path, int32_t group)
         if (file.is_relative() && !root_.empty()) file = std::filesystem::path(root_) / file;
         std::error_code ec;
         if (!std::filesystem::is_regular_file(file, ec)) reason = "no such file: " + file.string();
-        else read_sound_file(file.string(), TRACK_RATE, &samples, &reason);
+        else if (lengths_only_) read_sound_length(file.string(), TRACK_RATE, &length, &reason);
+        else if (read_sound_file(file.string(), TRACK_RATE, &samples, &reason)) length = samples.size();
     }
     int32_t handle = 0;
     if (reason.empty()) {
-        sounds_.push_back(Sound{path, group, std::move(samples), false});
+        sounds_.push_back(Sound{path, group, std::move(samples), length, false});
         handle = static_cast<int32_t>(sounds_.size());
         record["seconds"] = duration_s(handle);
     } else {
