@@ -20,6 +20,7 @@
 #include "host/bench/sweep_file.h"
 #include "host/bench/sweep_results.h"
 #include "host/bench/sweep_run.h"
+#include "host/panel/sound_library.h"
 #include "host/record/printf_text.h"
 #include "host/scenario/scenario.h"
 
@@ -179,6 +180,8 @@ int run_pool(const LoadedSweep& loaded, const std::string& out_dir, const SweepO
         std::fprintf(stderr, "carrier-bench: cannot load the module: %s\n", dlerror());
         return 2;
     }
+    // The sounds' lengths are read once here too, not in every run.
+    preload_sound_lengths(loaded.base.sim_root, SoundLibraryEmulation::TRACK_RATE);
     const std::string scratch = (fs::path(out_dir) / "scratch").string();
     const int jobs = options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
 

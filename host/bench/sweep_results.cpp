@@ -200,7 +200,7 @@ bool plot_outcomes(const std::vector<SweepRunResult>& results, const std::string
 // A grid of cells coloured by `value` (0..1 after scaling to [lo, hi]) against
 // two parameters, each cell labelled with `label`.
 bool plot_heat_map(const std::vector<SweepRunResult>& results, size_t px, size_t py, const std::string& title,
-                   const std::string& legend, const std::function<double(const OutcomeTally&)>& value,
+                   const std::string& subtitle, const std::string& legend, const std::function<double(const OutcomeTally&)>& value,
                    const std::function<std::string(const OutcomeTally&)>& label, const std::string& path,
                    bool high_is_good, std::string* error)
 {
@@ -225,7 +225,7 @@ bool plot_heat_map(const std::vector<SweepRunResult>& results, size_t px, size_t
 
     plvpor(0.12, 0.82, 0.12, 0.88);
     plwind(0.0, static_cast<double>(nx), 0.0, static_cast<double>(ny));
-    plschr(0.0, nx > 10 || ny > 10 ? 0.6 : 0.8);
+    plschr(0.0, nx > 10 || ny > 10 ? 0.55 : 0.7);
     for (size_t j = 0; j < ny; ++j)
         for (size_t i = 0; i < nx; ++i) {
             const OutcomeTally& c = cells[j * nx + i];
@@ -238,7 +238,19 @@ bool plot_heat_map(const std::vector<SweepRunResult>& results, size_t px, size_t
             }
             plcol0(1);
             plline(4, x, y);
-            if (c.runs) plptex(i + 0.5, j + 0.45, 1.0, 0.0, 0.5, plot_text(label(c)).c_str());
+            if (c.runs) {
+                // The label's lines, one under the other.
+                const std::string text = label(c);
+                std::vector<std::string> lines;
+                for (size_t start = 0; start <= text.size();) {
+                    const size_t end = std::min(text.find('\n', start), text.size());
+                    lines.push_back(text.substr(start, end - start));
+                    start = end + 1;
+                }
+                for (size_t k = 0; k < lines.size(); ++k)
+                    plptex(i + 0.5, j + 0.5 + 0.25 * ((lines.size() - 1) / 2.0 - k) - 0.08, 1.0, 0.0, 0.5,
+                           plot_text(lines[k]).c_str());
+            }
         }
     plschr(0.0, 0.8);
     plcol0(1);
@@ -248,7 +260,9 @@ bool plot_heat_map(const std::vector<SweepRunResult>& results, size_t px, size_t
     plschr(0.0, 1.0);
     plmtex("b", 3.5, 0.5, 0.5, plot_text(results.front().names[px]).c_str());
     plmtex("l", 6.5, 0.5, 0.5, plot_text(results.front().names[py]).c_str());
-    plmtex("t", 1.5, 0.5, 0.5, plot_text(title).c_str());
+    plmtex("t", 2.5, 0.5, 0.5, plot_text(title).c_str());
+    plschr(0.0, 0.75);
+    plmtex("t", 1.0, 0.5, 0.5, plot_text(subtitle).c_str());
     // The colour scale.
     plvpor(0.87, 0.9, 0.12, 0.88);
     plwind(0.0, 1.0, lo, hi);
@@ -417,22 +431,29 @@ bool write_sweep_outputs(const std::vector<SweepRunResult>& results, const std::
     if (!plot_outcomes(results, title, (dir / "outcomes.png").string(), error)) return false;
     const std::vector<size_t> v = varied(results);
     if (v.size() >= 2) {
+        // Each cell: the share trapped and the mean wire, then the runs of each other outcome.
         auto trap_label = [](const OutcomeTally& c) {
             std::string text = printf_text("%.0f%%", 100.0 * c.trap_rate());
-            if (c.trap) text += printf_text(" w%.1f", c.wire_sum / static_cast<double>(c.trap));
-            if (c.bolter) text += printf_text(" B%zu", c.bolter);
-            if (c.wave_off) text += printf_text(" W%zu", c.wave_off);
-            if (c.ditching + c.failed) text += printf_text(" X%zu", c.ditching + c.failed);
-            return text;
+            std::string other;
+            if (c.trap) other += printf_text(" w%.1f", c.wire_sum / static_cast<double>(c.trap));
+            if (c.bolter) other += printf_text(" B%zu", c.bolter);
+            if (c.wave_off) other += printf_text(" WO%zu", c.wave_off);
+            if (c.ditching) other += printf_text(" D%zu", c.ditching);
+            if (c.no_landing) other += printf_text(" N%zu", c.no_landing);
+            if (c.failed) other += printf_text(" F%zu", c.failed);
+            return other.empty() ? text : text + "\n" + other.substr(1);
         };
-        if (!plot_heat_map(results, v[0], v[1], title + ": trap rate (w: mean wire, B bolters, W wave-offs, X ditched or failed)",
+        if (!plot_heat_map(results, v[0], v[1], title + ": share of the runs trapped",
+                           "cells: % trapped, w mean wire; runs that ended in a Bolter, Wave-Off, Ditching, No landing, "
+                           "Failed",
                            "share of the runs trapped", [](const OutcomeTally& c) { return c.trap_rate(); }, trap_label,
                            (dir / "heatmap.png").string(), true, error))
             return false;
         bool launches = false;
         for (const SweepRunResult& r : results) launches = launches || std::isfinite(r.end_speed_mps);
         if (launches &&
-            !plot_heat_map(results, v[0], v[1], title + ": catapult end speed over the ground (kt)",
+            !plot_heat_map(results, v[0], v[1], title + ": catapult end speed (kt)",
+                           "the last velocity command of the stroke, over the ground; mean of the cell's launches",
                            "end speed, kt",
                            [](const OutcomeTally& c) {
                                return c.end_speeds ? c.end_speed_sum / static_cast<double>(c.end_speeds) * KNOTS_PER_MPS : NAN;

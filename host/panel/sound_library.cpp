@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <filesystem>
 
 namespace host {
@@ -86,23 +87,43 @@ bool read_sound_file(const std::string& path, int rate, std::vector<float>* samp
 
 bool read_sound_length(const std::string& path, int rate, size_t* length, std::string* error)
 {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) {
-        *error = path + ": " + sf_strerror(nullptr);
-        return false;
+    // The resampler's output length is not a formula of the input's (it is
+    // one sample off rounding for some lengths): the file is decoded once and
+    // its length kept, by path, size and modification time.
+    struct Known {
+        int rate;
+        uintmax_t size;
+        std::filesystem::file_time_type modified;
+        size_t length;
+    };
+    static std::map<std::string, Known> known;
+    std::error_code ec;
+    const std::string key = std::filesystem::canonical(path, ec).string();  // one file by any of its paths
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    const auto modified = std::filesystem::last_write_time(path, ec);
+    auto it = known.find(key);
+    if (!ec && it != known.end() && it->second.rate == rate && it->second.size == size && it->second.modified == modified) {
+        *length = it->second.length;
+        return true;
     }
-    sf_close(file);
-    if (info.channels < 1 || info.samplerate < 1 || info.frames < 0 ||
-        info.frames > static_cast<sf_count_t>(600) * info.samplerate) {
-        *error = path + ": not a usable sound (channels, rate or length out of range, at most 600 s)";
-        return false;
-    }
-    // As many samples as the resampler gives for the whole file.
-    *length = info.samplerate == rate ? static_cast<size_t>(info.frames)
-                                      : static_cast<size_t>(std::llround(static_cast<double>(info.frames) * rate /
-                                                                         info.samplerate));
+    std::vector<float> samples;
+    if (!read_sound_file(path, rate, &samples, error)) return false;
+    *length = samples.size();
+    if (!ec) known[key] = Known{rate, size, modified, *length};
     return true;
+}
+
+void preload_sound_lengths(const std::string& dir, int rate)
+{
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string ext = it->path().extension().string();
+        if (ext != ".wav" && ext != ".WAV" && ext != ".ogg" && ext != ".flac") continue;
+        size_t length = 0;
+        std::string error;
+        read_sound_length(it->path().string(), rate, &length, &error);
+    }
 }
 
 SoundLibraryEmulation::SoundLibraryEmulation(Timeline& timeline, std::string root)

@@ -73,8 +73,8 @@ public:
 
     // Keeps only each loaded sound's length, not its samples: the module sees
     // the same handles and playing times, the audio track stays silent, and a
-    // load costs a look at the file's header instead of decoding and
-    // resampling it (runs that write no audio, e.g. a sweep's).
+    // file is decoded and resampled once per process, not at each load (runs
+    // that write no audio, e.g. a sweep's, whose parent reads them ahead).
     void set_lengths_only(bool on) { lengths_only_ = on; }
 
     const std::vector<Playback>& playbacks() const { return playbacks_; }
@@ -108,8 +108,11 @@ private:
 // Reads a sound file as mono samples at `rate` (mixing channels down and
 // resampling when the file differs). False with `error` naming the file.
 bool read_sound_file(const std::string& path, int rate, std::vector<float>* samples, std::string* error);
-// The number of samples read_sound_file gives for the file, from its header
-// alone; false with `error` when the file is not a usable sound.
+// The number of samples read_sound_file gives for the file, remembered by
+// the process after the first time (a process forked later inherits it);
+// false with `error` when the file is not a usable sound.
 bool read_sound_length(const std::string& path, int rate, size_t* length, std::string* error);
+// Reads the lengths of every sound file under `dir` (wav, ogg, flac) ahead.
+void preload_sound_lengths(const std::string& dir, int rate);
 
 }  // namespace host
