@@ -91,6 +91,8 @@ TEST_F(Officer, TheOfficerWatchesOnlyWhenEveryConditionHolds)
         {"NaN heading", [](FakePanels&) { moduleState->userAircraft->planeHeadingTrue = NaN; }, 0},
         {"LOC 29.9", [](FakePanels&) { approachSolution.locError = -29.9; }, 1},
         {"LOC 30", [](FakePanels&) { approachSolution.locError = 30; }, 0},
+        {"LOC -30", [](FakePanels&) { approachSolution.locError = -30; }, 0},
+        {"LOC -40", [](FakePanels&) { approachSolution.locError = -40; }, 0},
         {"LOC NaN", [](FakePanels&) { approachSolution.locError = NaN; }, 0},
         {"at Dist_Activation", [](FakePanels&) { approachSolution.ilsSlantRange = 1.0; }, 0},
         {"gear up", [](FakePanels& p) { p.results[GEAR] = 0; }, 0},
@@ -293,5 +295,73 @@ TEST_F(Officer, NoWireReportAshoreOrWithTheOfficerSwitchedOff)
         EXPECT_TRUE(raised_since(before).empty());
         EXPECT_TRUE(deck_states().empty());
         EXPECT_EQ(flightDeckState, 0);
+    }
+}
+
+// Each trap gets its report: the first airborne update with the officer on
+// forgets the last one; with the officer off the report stays remembered.
+TEST_F(Officer, EveryTrapIsReportedOnceAfterTheAircraftWasAirborne)
+{
+    struct Update {
+        int32_t onGround, cable;
+        uint8_t officer;
+        bool report;
+    } updates[] = {
+        {1, 2, 1, true}, {1, 2, 1, false}, {0, 0, 1, false}, {1, 3, 1, true},  // touch and go, second trap
+        {0, 0, 0, false}, {1, 1, 1, false},                                    // airborne unseen: no new report
+        {0, 0, 1, false}, {1, 4, 1, true},
+    };
+    watched(5.0);
+    for (const Update& u : updates) {
+        SCOPED_TRACE(testing::Message() << u.onGround << " " << u.cable << " " << int(u.officer));
+        UserAircraftData& a = *moduleState->userAircraft;
+        a.simOnGround = u.onGround, a.cableCaught = u.cable, a.tailhookPosition = 100;
+        panels->results[OFFICER_ON] = u.officer;
+        const size_t before = panels->keyEvents.size();
+        approach_control_update();
+        using Raised = std::vector<std::pair<uint32_t, uint32_t>>;
+        const Raised expected = u.report ? Raised{{0x11107, static_cast<uint32_t>(u.cable)}} : Raised{};
+        EXPECT_EQ(raised_since(before), expected);
+        deliver();
+    }
+}
+
+// The window of a check is [X - 0.05, X] exclusive below: 0.1 - 0.05 is
+// exactly 0.05 in doubles, so a range of 0.05 lies on the open edge.
+TEST_F(Officer, ACheckWindowIsOpenAtItsNearEdge)
+{
+    LsoParameters& o = *moduleState->lso;
+    o.Check_Altitude_1 = o.Check_LOC_1 = o.Check_Altitude_2 = o.Check_LOC_2 = o.Check_Altitude_3 = o.Check_LOC_3 = 3.0;
+    o.Check_CallBall = 0.1;
+    struct Update {
+        double range;
+        bool fires;
+    } updates[] = {{0.2, false}, {0.05, false}, {0.2, false}, {0.050001, true}};
+    for (const Update& u : updates) {
+        SCOPED_TRACE(u.range);
+        watched(u.range);
+        const size_t before = panels->keyEvents.size();
+        approach_control_update();
+        using Raised = std::vector<std::pair<uint32_t, uint32_t>>;
+        const Raised expected = u.fires ? Raised{{0x11104, 0}} : Raised{};
+        EXPECT_EQ(raised_since(before), expected);
+        deliver();
+    }
+}
+
+// A hook at exactly 5 % changes nothing from any state.
+TEST_F(Officer, AHookAtExactlyFivePercentKeepsTheDeckState)
+{
+    for (int32_t state : {0, 1, 2}) {
+        SCOPED_TRACE(state);
+        watched(5.0);
+        flightDeckState = state;
+        wireReported = 1;
+        moduleState->userAircraft->tailhookPosition = 5.0;
+        moduleState->userAircraft->simOnGround = 1;
+        panels->executed.clear();
+        approach_control_update();
+        EXPECT_TRUE(deck_states().empty());
+        EXPECT_EQ(flightDeckState, state);
     }
 }

@@ -240,3 +240,32 @@ TEST_F(IndicatorTest, ButtonsAndCallback)
 }
 
 }  // namespace
+
+// Without a valid TACAN the readout and the flags come from the selected
+// receiver; with one the DME and NAV flags stay dark whatever the receiver has.
+TEST_F(IndicatorTest, TheSelectedReceiversDmeAndTheFlagsThatGoDarkWithAValidTacan)
+{
+    fake.results["(A:NAV DME:1, nmiles)"] = 3.0;
+    fake.results["(A:NAV HAS DME:1, bool) 1 1 == &&"] = 1;
+    fake.results["(A:NAV DME:2, nmiles)"] = 21.66;
+    fake.results["(A:NAV HAS DME:2, bool) 1 1 == &&"] = 1;
+    fake.results["(A:NAV HAS NAV:2, bool) 1 1 == &&"] = 1;
+    tacanReceiver = 2;
+    EXPECT_STREQ(readout(), " 21.7");
+    EXPECT_EQ(carrierIndicator.distance, 21.66);
+    value(13);  // the bearing pointer reads the NAV signal
+    EXPECT_EQ(value(3), 0.0);
+    EXPECT_EQ(value(4), 0.0);
+
+    struct Case {
+        uint8_t main, valid;
+        double dme, nav;
+    } cases[] = {{1, 0, 0, 0}, {1, 1, -1, -1}, {0, 0, -1, -1}};
+    for (const Case& c : cases) {
+        tacanMainSwitch = c.main;
+        approachSolution.tcnValid = c.valid;
+        carrierIndicator.navDmeAvailable = carrierIndicator.navSignalAvailable = 1;
+        EXPECT_EQ(value(3), c.dme) << int(c.main) << int(c.valid);
+        EXPECT_EQ(value(4), c.nav) << int(c.main) << int(c.valid);
+    }
+}

@@ -10,6 +10,7 @@
 
 #include "catapult/catapult.h"
 #include "fake_panels.h"
+#include "module/gauge_registry.h"
 #include "host/process_services.h"
 #include "sim/command_events.h"
 #include "state/module_state.h"
@@ -469,4 +470,42 @@ TEST_F(CatapultTest, WithoutASoundLibraryOrAHandleTheLaunchIsSilent)
     clock_ms += 2001;
     catapult_gauge_update();
     EXPECT_EQ(soundCalls.size(), 2u);  // no play of handle 0
+}
+
+// Only the connection to the window (service 14) announces the custom
+// catapult; only service 6 runs the launch; every other service does nothing.
+TEST_F(CatapultTest, TheGaugeAnnouncesTheCustomCatapultOnConnectionAndRunsTheLaunchBeforeUpdates)
+{
+    GAUGEHDR& header = gaugehdr_CustomCatapult;
+    const char* const announce = "1 (>L:Cust_Catapult_Available,bool)";
+    for (SINT32 service : {0, 1, 2, 3, 4, 5, 7, 8, 9, 10, 13, 15}) {
+        const size_t from = panels.executed.size();
+        header.gauge_callback(&header, service, 0);
+        EXPECT_EQ(panels.executed.size(), from) << service;
+    }
+    size_t from = panels.executed.size();
+    header.gauge_callback(&header, PANEL_SERVICE_CONNECT_TO_WINDOW, 0);
+    EXPECT_EQ(std::vector<std::string>(panels.executed.begin() + from, panels.executed.end()),
+              std::vector<std::string>{announce});
+    from = panels.executed.size();
+    header.gauge_callback(&header, PANEL_SERVICE_PRE_UPDATE, 0);
+    ASSERT_GT(panels.executed.size(), from);
+    EXPECT_EQ(panels.executed[from], LAUNCH_BAR);
+}
+
+// An aircraft already at the end speed when the stroke starts: the stroke's
+// first step finds the target speed not below the end speed and ends it.
+TEST_F(CatapultTest, AStrokeThatStartsAtTheEndSpeedEndsInTheSameUpdate)
+{
+    panels.results[LAUNCH_SPEED] = 130.0;
+    moduleState->userAircraft->ambientWindZ = 0.0;
+    moduleState->userAircraft->groundVelocity = (130.0 + 15.0 - 0.0) * 0.514444;
+    arm();
+    clock_ms += 2001;
+    const size_t from = panels.keyEvents.size();
+    catapult_gauge_update();
+    EXPECT_EQ(launchPhase, 0);
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+        {0x10512, 1}, {0x1053c, 0}, {CMD_CATAPULT_VELOCITY, 0}, {0x10512, 0}};
+    EXPECT_EQ(keys(from), expected);
 }

@@ -101,6 +101,7 @@ TEST_F(CloseSubpanelTest, ClickCommands)
         {"p0", {{0x10153, 0}}},
         {"tGPS_PANEL o10 c", {{0x103CB, 10}, {0x103CA, 225}}},  // a bare "c" names no panel
         {"p2 p5", {{0x100C6, 0}, {0x100C6, 0}}},                  // only the first "p"
+        {"p-1 t10 c75 o50", {{0x103CB, 50}, {0x103CC, 75}, {0x103CA, 10}, {0x100C7, 0}}},  // o, c, t, p whatever the text's order
     };
     for (const Case& c : cases) EXPECT_EQ(click(c.text), c.keys) << c.text;
 }

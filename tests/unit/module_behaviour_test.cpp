@@ -578,3 +578,70 @@ TEST_F(ModuleBehaviour, AFixedSiteShowsItsTuningMessageOnTheFirstFrameAndItsFlol
     handle_command_event(CMD_TUNE, 0, nullptr);
     EXPECT_TRUE(calls("SimConnect_AIRemoveObject").empty());
 }
+
+// [module state and AI objects] ---------------------------------------------------------
+
+TEST_F(ModuleBehaviour, TheCentralRecordIsCreatedOnceAndKeepsItsLinkedRecords)
+{
+    CarrierModuleState* first = get_or_create_module_state();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(get_or_create_module_state(), first);
+    EXPECT_EQ(first, moduleState);
+    EXPECT_EQ(get_or_create_module_state()->carrier, moduleState->carrier);
+}
+
+TEST_F(ModuleBehaviour, ShipDataCopiesEachBlastDeflectorToItsOwnLiveField)
+{
+    gauges_file("ZEB_Carrier.xml", carrier_list("none", "none"));
+    tune(112.70);
+    CarrierObjectData ship = ship_record();
+    const double shields[4] = {11.0, 22.0, 33.0, 44.0};
+    for (int i = 0; i < 4; ++i) ship.blastShield[i] = shields[i];
+    ship_frame(ship);
+    const CarrierEntry& carrier = *moduleState->carrier;
+    EXPECT_EQ(carrier.blastDeflector1, 11.0);
+    EXPECT_EQ(carrier.blastDeflector2, 22.0);
+    EXPECT_EQ(carrier.blastDeflector3, 33.0);
+    EXPECT_EQ(carrier.blastDeflector4, 44.0);
+}
+
+// The helicopter is removed when the ship turns and created again when it runs
+// straight; the new one gets no velocity write before its own id arrives.
+TEST_F(ModuleBehaviour, ARecreatedHelicopterGetsNoVelocityBeforeItsIdIsAssigned)
+{
+    gauges_file("ZEB_Carrier.xml", carrier_list("none", "Plane Guard"));
+    bench->world().add_known_title("Plane Guard");
+    tune(112.70);
+    approachSolution.tcnValid = 1;
+    auto velocity_writes = [&] {
+        size_t n = 0;
+        for (const auto& c : calls("SimConnect_SetDataOnSimObject")) n += c["args"]["define"] == DEF_HELO_VELOCITY;
+        return n;
+    };
+    ship_frame(ship_record(15.0));
+    ASSERT_EQ(heloObjectExists, 1);
+    bench->simconnect().frame();  // the assigned id: control released
+    ASSERT_EQ(heloControlReleased, 1);
+    mark();
+    ship_frame(ship_record(15.0));
+    EXPECT_EQ(velocity_writes(), 1u);
+
+    ship_frame(ship_record(15.0, 0.05));  // turning: removed
+    ASSERT_EQ(heloObjectExists, 0);
+    EXPECT_EQ(heloControlReleased, 0);
+    mark();
+    ship_frame(ship_record(15.0));  // straight again: created anew
+    ASSERT_EQ(calls("SimConnect_AICreateSimulatedObject").size(), 1u);
+    ship_frame(ship_record(15.0));  // its id has not come yet
+    EXPECT_EQ(velocity_writes(), 0u);
+}
+
+TEST_F(ModuleBehaviour, AFixedSiteWhoseFlolsIsNoneCreatesNoObject)
+{
+    gauges_file("ZEB_Carrier.xml", carrier_list("none"));  // FLOLS_Name="none"
+    tunedTacanFrequency = 115.00;
+    handle_command_event(CMD_TUNE, 0, nullptr);
+    EXPECT_EQ(carrierFound, 1);
+    EXPECT_TRUE(calls("SimConnect_AICreateSimulatedObject").empty());
+    EXPECT_EQ(flolsObjectExists, 0);
+}

@@ -129,6 +129,25 @@ TEST_F(RadioTest, AKnobStepTurnsItsKnobShowsTheWindowAndTunesTheReceiver)
     EXPECT_EQ(radioTacan.channel, 54);
 }
 
+// Each knob turns its own drawing angle, up for an increase and down for a
+// decrease, by ten degrees a step.
+TEST_F(RadioTest, EachKnobStepTurnsItsDrawingAngleByTenDegreesInItsDirection)
+{
+    struct Case {
+        void (*knob)();
+        double left, right;
+    } cases[] = {{tens_knob_increase, 10, 0}, {tens_knob_decrease, -10, 0},
+                 {units_knob_increase, 0, 10}, {units_knob_decrease, 0, -10}};
+    for (const Case& c : cases) {
+        radioTacan.leftKnobAngle = radioTacan.rightKnobAngle = 0.0;
+        set_channel(73);
+        c.knob();
+        c.knob();
+        EXPECT_EQ(radioTacan.leftKnobAngle, 2 * c.left);
+        EXPECT_EQ(radioTacan.rightKnobAngle, 2 * c.right);
+    }
+}
+
 TEST_F(RadioTest, XySwitchAddsOrRemovesFiftyKilohertzAndLeavesTheChannel)
 {
     set_channel(17);
@@ -243,6 +262,12 @@ TEST_F(RadioTest, FrequencyWindowShowsForSixtyUpdatesAfterAKnobClick)
     }
     EXPECT_EQ(shown, 60);
     EXPECT_STREQ(window->string, "108.00");
+    units_knob_increase();
+    tacanMainSwitch = 0;  // switched off: dark, and the countdown waits
+    window->callback(window);
+    EXPECT_TRUE(e->image_flags & IMAGE_HIDDEN);
+    EXPECT_EQ(radioTacan.frequencyCountdown, 60);
+    tacanMainSwitch = 1;
     radioTacan.frequency = 1e300;  // any frequency stays inside the seven characters
     window->callback(window);
     EXPECT_EQ(std::strlen(window->string), 7u);
