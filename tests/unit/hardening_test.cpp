@@ -319,6 +319,27 @@ TEST_F(DirectoryAsFile, EveryReaderReportsItAsAFileThatCannotBeLoaded)
     EXPECT_EQ(moduleState->sounds->Wire1, "previous.wav");
 }
 
+// A module started again in the same process: the same records, back at
+// their start values, none lost.
+TEST_F(DirectoryAsFile, StartingAgainReusesTheRecordsAtTheirStartValues)
+{
+    CarrierModuleState* state = get_or_create_module_state();
+    const void* before[] = {state->userAircraft, state->ship, state->boat, state->carrier, state->catapult,
+                            state->commands, state->lights, state->lso, state->sounds};
+    state->carrier->Name = "old";
+    state->userAircraft->planeAltitude = 3.0;
+    state->sounds->Wire1 = "old.wav";
+    state->lights->WO_Duration = 4.0;
+    create_state_records(state);
+    const void* after[] = {state->userAircraft, state->ship, state->boat, state->carrier, state->catapult,
+                           state->commands, state->lights, state->lso, state->sounds};
+    for (size_t i = 0; i < std::size(before); ++i) EXPECT_EQ(after[i], before[i]) << i;
+    EXPECT_EQ(state->carrier->Name, "");
+    EXPECT_EQ(state->userAircraft->planeAltitude, 0.0);
+    EXPECT_EQ(state->sounds->Wire1, "");
+    EXPECT_EQ(state->lights->WO_Duration, 0.0);
+}
+
 // [entry guards] ----------------------------------------------------------------
 
 TEST_F(DirectoryAsFile, NoExceptionLeavesAGaugeCallbackOrAGeneratedRoutine)
