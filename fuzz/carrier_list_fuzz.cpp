@@ -12,6 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    fuzz::InScratchRoot in_root;  // the module reads ./Gauges/...
     static fuzz::ModuleHost module;
     module.next_input();
     fuzz::write_file("Gauges/ZEB_Carrier.xml", data, size);

@@ -19,6 +19,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    fuzz::InScratchRoot in_root;  // the module reads ./Gauges/...
     static fuzz::ModuleHost module(500);
     static int connected = -1;
     module.next_input();

@@ -1,5 +1,6 @@
-// Shared set-up of the fuzz harnesses: a scratch simulator root made the
-// working directory (the module reads ./Gauges/... by fixed relative paths),
+// Shared set-up of the fuzz harnesses: a scratch simulator root, entered as
+// the working directory for each input (the module reads ./Gauges/... by
+// fixed relative paths) and left again after it,
 // and the bench's own host services installed for module code linked into the
 // harness. Each harness is an ordinary libFuzzer target
 // (LLVMFuzzerTestOneInput); fuzz/replay_main.cpp runs the same function over
@@ -37,7 +38,6 @@ inline const std::filesystem::path& scratch_root()
         for (const char* name : {"ZEB_Carrier.xml", "ZEB_Parameters.xml"})
             std::filesystem::copy_file(std::string(CARRIER_SOURCE_DIR) + "/scenarios/simroot/Gauges/" + name,
                                        dir / "Gauges" / name, std::filesystem::copy_options::overwrite_existing);
-        std::filesystem::current_path(dir);
         static const std::filesystem::path keep = dir;
         std::atexit([] {
             std::error_code ec;
@@ -47,6 +47,30 @@ inline const std::filesystem::path& scratch_root()
     }();
     return root;
 }
+
+// Enters the scratch root for one input and goes back to the working
+// directory the harness was started in afterwards: libFuzzer resolves the
+// corpus folders, new inputs and artifacts it was given as relative paths
+// against it.
+class InScratchRoot {
+public:
+    InScratchRoot()
+    {
+        std::error_code ec;
+        saved_ = std::filesystem::current_path(ec);
+        std::filesystem::current_path(scratch_root());
+    }
+    ~InScratchRoot()
+    {
+        std::error_code ec;
+        std::filesystem::current_path(saved_, ec);
+    }
+    InScratchRoot(const InScratchRoot&) = delete;
+    InScratchRoot& operator=(const InScratchRoot&) = delete;
+
+private:
+    std::filesystem::path saved_;
+};
 
 // Writes `size` bytes to `path` (relative to the scratch root).
 inline void write_file(const std::string& path, const uint8_t* data, size_t size)

@@ -30,10 +30,18 @@ int main(int argc, char** argv)
         }
     }
     std::sort(inputs.begin(), inputs.end());
+    // libFuzzer reads and writes relative corpus and artifact paths against
+    // the working directory: a harness must leave it as it found it.
+    const fs::path started_in = fs::current_path();
     for (const fs::path& path : inputs) {
         std::ifstream in(path, std::ios::binary);
         const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+        if (fs::current_path() != started_in) {
+            std::fprintf(stderr, "replay: %s: the harness left the working directory %s\n", path.c_str(),
+                         fs::current_path().c_str());
+            return 3;
+        }
     }
     std::printf("replayed %zu inputs\n", inputs.size());
     return inputs.empty() ? 1 : 0;

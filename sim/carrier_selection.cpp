@@ -60,6 +60,9 @@ void select_carrier()
             lockMessagePending = 1;
             carrierDataReceived = 0;
             request_carrier_data(carrierObjectId);
+            // Refused, no data from this ship will come: say at once that the
+            // TACAN is tuned but not locked. A later lock still says so.
+            if (lastSimConnectResult != 0) show_text(tacanMessage.c_str(), SIMCONNECT_TEXT_TYPE_PRINT_RED, 5.0f);
             if (moduleState->sounds->soundReloadNeeded) load_sounds();
         } else {
             carrierFound = 0;

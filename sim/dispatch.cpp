@@ -78,6 +78,10 @@ static void handle_ship_data(const SIMCONNECT_RECV_SIMOBJECT_DATA* message, DWOR
     CarrierEntry& carrier = *moduleState->carrier;
     if (carrier.CarrierType != CARRIER_TYPE_SHIP || !carrierFound) return;
     if (message->dwentrynumber != 1 || message->dwoutof != 1) return;
+    // Only the selected ship's own record: the standing request made at start
+    // names object 0, the user aircraft, and goes on delivering it when the
+    // request that should replace it was refused.
+    if (message->dwObjectID != carrierObjectId) return;
     if (!copy_record(message, size, moduleState->ship, sizeof(CarrierObjectData))) return;
 
     const CarrierObjectData& ship = *moduleState->ship;

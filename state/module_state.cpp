@@ -24,15 +24,29 @@ CarrierModuleState* get_or_create_module_state()
     return state;
 }
 
+namespace {
+
+// A record a previous start allocated is set back to its start value, not
+// replaced: a module started again in the same process (a simulator does so
+// on every flight) would otherwise lose the old ones.
+template <class Record>
+void fresh_record(Record*& record)
+{
+    if (record) *record = Record{};
+    else record = new Record{};
+}
+
+}  // namespace
+
 void create_state_records(CarrierModuleState* state)
 {
-    state->userAircraft = new UserAircraftData{};
-    state->ship = new CarrierObjectData{};
-    state->boat = new BoatListEntry{};
-    state->carrier = new CarrierEntry{};
-    state->catapult = new CatapultParameters{};
-    state->commands = new KeyboardCommands{};
-    state->lights = new LightParameters{};
-    state->lso = new LsoParameters{};
-    state->sounds = new SoundList{};
+    fresh_record(state->userAircraft);
+    fresh_record(state->ship);
+    fresh_record(state->boat);
+    fresh_record(state->carrier);
+    fresh_record(state->catapult);
+    fresh_record(state->commands);
+    fresh_record(state->lights);
+    fresh_record(state->lso);
+    fresh_record(state->sounds);
 }

@@ -164,7 +164,8 @@ CarrierModuleState* get_or_create_module_state();
 
 // Allocates every linked record, zero-filled with empty texts, in the order
 // user aircraft, ship, boat, carrier, catapult, commands, lights, officer,
-// sounds, and links it into `state`.
+// sounds, and links it into `state`. Records an earlier start linked are
+// reused, set back to zero and empty texts.
 void create_state_records(CarrierModuleState* state);
 
 // The module-wide pointer to the central record. Set by module start (before

@@ -20,6 +20,7 @@
 #include <set>
 
 #include "host/simconnect/simconnect_server.h"
+#include "host/xml_document.h"
 
 namespace host {
 namespace {
@@ -219,12 +220,13 @@ private:
     // Loads `path`; an error finding when it cannot be read as XML.
     bool load(TiXmlDocument& doc, const std::string& path)
     {
-        if (doc.LoadFile()) return true;
-        if (doc.ErrorId() == TiXmlBase::TIXML_ERROR_OPENING_FILE)
-            add(path, 0, LintLevel::Error, "cannot open the file: the module reads nothing from it");
+        XmlLoadFailure failure;
+        if (load_xml_document(doc, &failure)) return true;
+        if (failure.cannot_open)
+            add(path, 0, LintLevel::Error, "cannot open the file (" + failure.what + "): the module reads nothing from it");
         else
-            add(path, doc.ErrorRow(), LintLevel::Error,
-                std::string("not well-formed XML (") + doc.ErrorDesc() + "): the module reads nothing from it");
+            add(path, failure.line, LintLevel::Error,
+                "not well-formed XML (" + failure.what + "): the module reads nothing from it");
         return false;
     }
 
@@ -659,12 +661,18 @@ std::string tacan_channel_name(double mhz)
     return {};
 }
 
-std::vector<FixedSite> read_fixed_sites(const std::string& sim_root)
+std::vector<FixedSite> read_fixed_sites(const std::string& sim_root, std::string* error)
 {
     std::vector<FixedSite> sites;
     const std::string file = (fs::path(sim_root) / "Gauges" / "ZEB_Carrier.xml").string();
     TiXmlDocument doc(file.c_str());
-    if (!doc.LoadFile()) return sites;
+    XmlLoadFailure failure;
+    if (!load_xml_document(doc, &failure)) {
+        if (error)
+            *error = file + ":" + std::to_string(failure.line) + ": " +
+                     (failure.cannot_open ? "cannot open the carrier list: " : "") + failure.what;
+        return sites;
+    }
     const TiXmlElement* list = doc.FirstChildElement("CarrierList");
     if (!list) return sites;
     for (const TiXmlElement* e = list->FirstChildElement(); e; e = e->NextSiblingElement()) {

@@ -61,7 +61,8 @@ struct FixedSite {
 };
 
 // The fixed sites of SIM_ROOT/Gauges/ZEB_Carrier.xml, in file order; empty
-// when the file cannot be read.
-std::vector<FixedSite> read_fixed_sites(const std::string& sim_root);
+// when the file cannot be read, and then `error` (when given) says why as
+// "FILE:LINE: what".
+std::vector<FixedSite> read_fixed_sites(const std::string& sim_root, std::string* error = nullptr);
 
 }  // namespace host

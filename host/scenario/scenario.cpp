@@ -6,6 +6,7 @@
 #include "host/scenario/scenario.h"
 #include "host/scenario/scenario_reader.h"
 #include "host/scenario/track_replay.h"
+#include "host/xml_document.h"
 
 #include "host/panel/gauge_panel.h"
 #include "host/panel/panel_drawing.h"
@@ -203,8 +204,10 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
     if (!have_root) r.fail(root, "the scenario names no <simulator root=\"...\">");
     if (!have_run) r.fail(root, "the scenario has no <run>");
     if (!r.fixed_sites_named().empty()) {
-        const std::vector<FixedSite> sites = read_fixed_sites(s.sim_root);
+        std::string unread;
+        const std::vector<FixedSite> sites = read_fixed_sites(s.sim_root, &unread);
         for (const auto& [name, line] : r.fixed_sites_named()) {
+            if (!unread.empty()) throw ParseError{"the fixed site \"" + name + "\" cannot be looked up: " + unread, line};
             bool known = false;
             for (const FixedSite& site : sites) known = known || site.name == name;
             if (!known)
@@ -232,12 +235,10 @@ std::optional<Scenario> load_scenario(const std::string& path, std::string* erro
         return std::nullopt;
     }
     TiXmlDocument doc(path.c_str());
-    errno = 0;
-    if (!load_xml_file(doc)) {
-        if (doc.ErrorId() == TiXmlBase::TIXML_ERROR_OPENING_FILE)
-            *error = path + ":1: cannot open the scenario file" + (errno ? ": " + std::string(std::strerror(errno)) : "");
-        else
-            *error = path + ":" + std::to_string(doc.ErrorRow()) + ": " + doc.ErrorDesc();
+    XmlLoadFailure failure;
+    if (!load_xml_document(doc, &failure)) {
+        *error = path + ":" + std::to_string(failure.line) + ": " +
+                 (failure.cannot_open ? "cannot open the scenario file: " : "") + failure.what;
         return std::nullopt;
     }
     return load_scenario_document(doc, path, error);

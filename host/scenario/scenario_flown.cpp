@@ -180,7 +180,8 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
     }
     if (to_site) {
         return {"flight approach to the site " + boat, e->Row(), [=](Host& host, std::string* err) {
-                    for (const FixedSite& site : read_fixed_sites(host.options().sim_root)) {
+                    std::string unread;
+                    for (const FixedSite& site : read_fixed_sites(host.options().sim_root, &unread)) {
                         if (site.name != boat) continue;
                         if (!(site.altitude_ft >= -1500.0 && site.altitude_ft <= 30000.0)) {
                             *err = "the fixed site \"" + boat + "\" has an elevation outside -1500 to 30000 ft";
@@ -193,7 +194,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
                         placed.heading = std::fmod(std::fmod(site.runway_heading_deg, 360.0) + 360.0, 360.0) * RAD;
                         return flown(host).begin_site_approach(host.world(), placed, start, err);
                     }
-                    *err = "no fixed site \"" + boat + "\" in the carrier list";
+                    *err = unread.empty() ? "no fixed site \"" + boat + "\" in the carrier list" : unread;
                     return false;
                 }, ActionWorld{"", "", {}, {}, boat}};
     }

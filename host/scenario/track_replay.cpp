@@ -78,10 +78,26 @@ bool parse_number(std::string_view text, double* value)
     return ec == std::errc() && end == text.data() + text.size() && std::isfinite(*value);
 }
 
+// A field as the user should see it in a message: at most 40 bytes, control
+// bytes and the invisible byte-order mark written as \xNN escapes.
 std::string quoted(std::string_view s)
 {
+    static const char HEX[] = "0123456789ABCDEF";
     std::string out = "\"";
-    for (char c : s.substr(0, 40)) out += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+    const std::string_view shown = s.substr(0, 40);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(shown[i]);
+        if (shown.substr(i, 3) == "\xEF\xBB\xBF") {
+            out += "\\xEF\\xBB\\xBF";
+            i += 2;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += HEX[byte >> 4];
+            out += HEX[byte & 15];
+        } else {
+            out += shown[i];
+        }
+    }
     if (s.size() > 40) out += "...";
     return out + "\"";
 }
@@ -184,6 +200,9 @@ private:
 
 std::optional<Track> parse_track(std::string_view text, const std::string& path, std::vector<std::string>* errors)
 {
+    // A spreadsheet's "CSV UTF-8" starts with a byte-order mark: not part of
+    // the first column's name.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     Track track;
     track.path = path;
     TrackParser parser(path, errors);

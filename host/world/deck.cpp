@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "host/world/world.h"
+#include "host/xml_document.h"
 
 namespace host {
 namespace {
@@ -164,11 +165,10 @@ int DeckModel::wire_crossed(double s0, double h0, double s1, double h1) const
 std::optional<DeckModel> load_deck(const std::string& path, std::string* error)
 {
     TiXmlDocument doc(path.c_str());
-    if (!doc.LoadFile()) {
-        if (doc.ErrorId() == TiXmlBase::TIXML_ERROR_OPENING_FILE)
-            *error = path + ": cannot open the deck file";
-        else
-            *error = path + ":" + std::to_string(doc.ErrorRow()) + ": " + doc.ErrorDesc();
+    XmlLoadFailure failure;
+    if (!load_xml_document(doc, &failure)) {
+        *error = path + ":" + std::to_string(failure.line) + ": " +
+                 (failure.cannot_open ? "cannot open the deck file: " : "") + failure.what;
         return std::nullopt;
     }
     if (!doc.RootElement()) {

@@ -2,11 +2,19 @@
 // own results but cannot be run off its buffer or thrown out of by a
 // directory; no exception crosses any of the module's entry points; outside
 // numbers convert to integers in a defined way.
+#include "host/build_paths.h"
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <limits>
 #include <stdexcept>
 
@@ -17,6 +25,9 @@
 #include "config/xml_file.h"
 #include "fake_panels.h"
 #include "geo/numeric.h"
+#include "host/bench/config_lint.h"
+#include "host/scenario/scenario.h"
+#include "host/world/deck.h"
 #include "module/gauge_registry.h"
 #include "module_fixture.h"
 #include "sim/command_events.h"
@@ -97,6 +108,185 @@ TEST_F(XmlFileTest, ADirectoryInPlaceOfAFileCannotBeOpened)
     EXPECT_STREQ(document.ErrorDesc(), "Failed to open file");
 }
 
+namespace {
+
+std::string nested(int depth, const std::string& inner = "")
+{
+    std::string text;
+    for (int i = 0; i < depth; ++i) text += "<a>";
+    text += inner;
+    for (int i = 0; i < depth; ++i) text += "</a>";
+    return text;
+}
+
+// Runs `load` (which reads a FIFO) on a thread and waits a few seconds; a
+// reader that blocks is released by opening the FIFO's other end, so the
+// test fails instead of hanging.
+template <class Load>
+auto without_blocking(const std::filesystem::path& fifo, Load load)
+{
+    auto result = std::async(std::launch::async, load);
+    const bool finished = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!finished) {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    }
+    EXPECT_TRUE(finished) << fifo << " blocked the reader";
+    return result.get();
+}
+
+}  // namespace
+
+TEST_F(XmlFileTest, NestingDeeperThanTheLimitIsRefusedBeforeParsingAndOnlyRealElementsCount)
+{
+    struct Case {
+        const char* what;
+        std::string text;
+        int refused_line;  // 0: loads
+    };
+    const Case cases[] = {
+        {"at the limit", nested(XML_MAX_NESTING), 0},
+        {"one level more, on its line", "<?xml version=\"1.0\"?>\n<r>\r\n" + nested(XML_MAX_NESTING) + "</r>",
+         3},
+        {"a stack-breaking depth", nested(40000), 1},
+        {"empty elements hold nothing", nested(XML_MAX_NESTING - 1, "<b/><b x=\"1\" /><b/>"), 0},
+        {"closed siblings do not add up", "<r>" + [] { std::string t; for (int i = 0; i < 500; ++i) t += "<a></a>"; return t; }() + "</r>", 0},
+        {"quoted > and /> in values", nested(XML_MAX_NESTING - 1, "<b x=\"/>\" y='>'></b>"), 0},
+        {"a quoted /> does not close the element", nested(XML_MAX_NESTING - 1, "<b x=\"/>\"><c></c></b>"), 1},
+        {"an element after a quoted value counts", nested(XML_MAX_NESTING - 1, "<b x=\"1\"><c></c></b>"), 1},
+        {"comments, CDATA and declarations hold none",
+         nested(XML_MAX_NESTING, "<!-- <a><a> --><![CDATA[<a><a>]]><?pi <a> ?><!DOCTYPE a>"), 0},
+        {"an unquoted quote is not a value", "<r>\n<b x=1\">" + nested(XML_MAX_NESTING) + "</b></r>", 2},
+        {"text and stray < between levels", nested(XML_MAX_NESTING, "x < y"), 0},
+    };
+    for (const Case& c : cases) {
+        const std::string path = write(c.text);
+        TiXmlDocument document(path.c_str());
+        XmlLoadNote note;
+        const auto started = std::chrono::steady_clock::now();
+        const bool loaded = load_xml_file(document, &note);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << c.what;
+        if (c.refused_line == 0) {
+            EXPECT_EQ(note.line, 0) << c.what;
+            EXPECT_EQ(note.reason, nullptr) << c.what;
+            continue;
+        }
+        EXPECT_FALSE(loaded) << c.what;
+        EXPECT_EQ(document.ErrorId(), TiXmlBase::TIXML_ERROR_PARSING_ELEMENT) << c.what;
+        EXPECT_EQ(note.line, c.refused_line) << c.what;
+        EXPECT_STREQ(note.reason, "elements nested deeper than 64") << c.what;
+    }
+}
+
+TEST_F(XmlFileTest, AFifoOrADeviceIsAFileThatCannotBeOpenedAndNeverBlocks)
+{
+    const auto fifo = root / "fifo.xml";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string path : {fifo.string(), std::string("/dev/null"), std::string("/dev/zero")}) {
+        const int id = without_blocking(path, [&] {
+            TiXmlDocument document(path.c_str());
+            XmlLoadNote note;
+            load_xml_file(document, &note);
+            EXPECT_STREQ(note.reason, "not a regular file") << path;
+            return document.ErrorId();
+        });
+        EXPECT_EQ(id, TiXmlBase::TIXML_ERROR_OPENING_FILE) << path;
+    }
+}
+
+// The module's readers and the bench's: a FIFO, a directory and a deep
+// document, each with the reader's own words and line.
+class UnreadableFiles : public ScratchRootTest {};
+
+TEST_F(UnreadableFiles, TheModulesReadersReportTheTwoLinesAndResultOneWithoutBlocking)
+{
+    FakePanels panels;
+    struct Case {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> make;
+        const char* second_line;
+    };
+    const Case cases[] = {
+        {"FIFO", [](const std::filesystem::path& p) { ::mkfifo(p.c_str(), 0600); }, "error #2 : Failed to open file"},
+        {"deep", [](const std::filesystem::path& p) { std::ofstream(p) << "<CarrierList>" + nested(100) + "</CarrierList>"; },
+         "error #3 : Error parsing Element."},
+    };
+    for (const Case& c : cases) {
+        for (const char* name : {"ZEB_Carrier.xml", "ZEB_Parameters.xml"}) std::filesystem::remove(root / "Gauges" / name);
+        c.make(root / "Gauges/ZEB_Carrier.xml");
+        c.make(root / "Gauges/ZEB_Parameters.xml");
+        const std::vector<std::string> lines = {"erreur lors du chargement", c.second_line};
+        for (int reader = 0; reader < 3; ++reader) {
+            errorLines.clear();
+            const char* file = reader == 0 ? "./Gauges/ZEB_Carrier.xml" : "./Gauges/ZEB_Parameters.xml";
+            const int result = without_blocking(root / file, [&] {
+                TiXmlDocument document(file);
+                return reader == 0   ? load_carrier_entry(document, 112.7f)
+                       : reader == 1 ? load_parameters_file(document)
+                                     : load_sound_list(document, "English");
+            });
+            EXPECT_EQ(result, 1) << c.what << " " << reader;
+            EXPECT_EQ(errorLines, lines) << c.what << " " << reader;
+        }
+    }
+}
+
+TEST_F(UnreadableFiles, EveryBenchReaderNamesTheFileLineAndReason)
+{
+    const auto fifo = root / "fifo.xml", dir = root / "dir.xml", deep = root / "deep.xml";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(dir);
+    std::ofstream(deep) << "<?xml version=\"1.0\"?>\n<deck>\n" + nested(80) + "</deck>\n";
+    struct Case {
+        std::filesystem::path file;
+        std::string reason;  // after "FILE:LINE: "
+    };
+    const Case cases[] = {
+        {fifo, ":1: cannot open the ~ file: not a regular file"},
+        {dir, ":1: cannot open the ~ file: a directory, not a file"},
+        {deep, ":3: elements nested deeper than 64"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = c.file.string();
+        for (const char* role : {"scenario", "deck"}) {
+            std::string expected = path + c.reason;
+            if (const size_t at = expected.find('~'); at != std::string::npos) expected.replace(at, 1, role);
+            if (c.file == dir && std::string(role) == "scenario") expected = path + ":1: cannot open the scenario file: it is a directory";
+            const std::string error = without_blocking(fifo, [&] {
+                std::string e;
+                if (std::string(role) == "scenario") EXPECT_FALSE(host::load_scenario(path, &e));
+                else EXPECT_FALSE(host::load_deck(path, &e));
+                return e;
+            });
+            EXPECT_EQ(error, expected) << role;
+        }
+    }
+
+    // The linter and the fixed-site reader, on a carrier list of each kind.
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(root / "Gauges");
+        std::filesystem::create_directory(root / "Gauges");
+        std::filesystem::copy_file(std::string(CARRIER_SOURCE_DIR) + "/scenarios/simroot/Gauges/ZEB_Parameters.xml",
+                                   root / "Gauges/ZEB_Parameters.xml");
+        const auto list = root / "Gauges/ZEB_Carrier.xml";
+        if (c.file == fifo) ::mkfifo(list.c_str(), 0600);
+        else if (c.file == dir) std::filesystem::create_directory(list);
+        else std::filesystem::copy_file(deep, list);
+        const auto report = without_blocking(list, [&] { return host::lint_configuration(root.string()); });
+        bool named = false;
+        for (const host::LintFinding& f : report.findings)
+            named = named || (f.file == list.string() && f.level == host::LintLevel::Error &&
+                              f.message.find(c.file == deep ? "nested deeper than 64" : "cannot open the file (") !=
+                                  std::string::npos);
+        EXPECT_TRUE(named) << c.file;
+        std::string why;
+        const auto sites = without_blocking(list, [&] { return host::read_fixed_sites(root.string(), &why); });
+        EXPECT_TRUE(sites.empty());
+        EXPECT_EQ(why.rfind(list.string() + (c.file == deep ? ":3: elements" : ":1: cannot open the carrier list: "), 0), 0u)
+            << why;
+    }
+}
+
 // The three readers with their file replaced by a directory: "cannot be
 // loaded", the two lines, result 1, records unchanged.
 class DirectoryAsFile : public ScratchRootTest {};
@@ -127,6 +317,27 @@ TEST_F(DirectoryAsFile, EveryReaderReportsItAsAFileThatCannotBeLoaded)
     EXPECT_EQ(load_sound_list(sounds, "English"), 1);
     EXPECT_EQ(errorLines, lines);
     EXPECT_EQ(moduleState->sounds->Wire1, "previous.wav");
+}
+
+// A module started again in the same process: the same records, back at
+// their start values, none lost.
+TEST_F(DirectoryAsFile, StartingAgainReusesTheRecordsAtTheirStartValues)
+{
+    CarrierModuleState* state = get_or_create_module_state();
+    const void* before[] = {state->userAircraft, state->ship, state->boat, state->carrier, state->catapult,
+                            state->commands, state->lights, state->lso, state->sounds};
+    state->carrier->Name = "old";
+    state->userAircraft->planeAltitude = 3.0;
+    state->sounds->Wire1 = "old.wav";
+    state->lights->WO_Duration = 4.0;
+    create_state_records(state);
+    const void* after[] = {state->userAircraft, state->ship, state->boat, state->carrier, state->catapult,
+                           state->commands, state->lights, state->lso, state->sounds};
+    for (size_t i = 0; i < std::size(before); ++i) EXPECT_EQ(after[i], before[i]) << i;
+    EXPECT_EQ(state->carrier->Name, "");
+    EXPECT_EQ(state->userAircraft->planeAltitude, 0.0);
+    EXPECT_EQ(state->sounds->Wire1, "");
+    EXPECT_EQ(state->lights->WO_Duration, 0.0);
 }
 
 // [entry guards] ----------------------------------------------------------------

@@ -376,6 +376,47 @@ TEST_F(ModuleBehaviour, ShipDataCountsOnlyAsEntryOneOfOneForTheSelectedShip)
     EXPECT_EQ(carrierDataReceived, 0);
 }
 
+// The request made at start names object 0, the user aircraft. When the one
+// that should replace it at the tuning is refused, the user's own record keeps
+// arriving as ship data: it must never count as the ship.
+TEST_F(ModuleBehaviour, ShipDataFromAnyObjectButTheSelectedShipIsIgnoredAndARefusedRequestSaysNotLocked)
+{
+    gauges_file("ZEB_Carrier.xml", carrier_list("none", "none"));
+    tune(112.70);
+    ASSERT_EQ(carrierObjectId, 42u);
+    const CarrierObjectData ship = ship_record(12.0);
+    for (DWORD other : {0u, 1u, 41u, 43u}) {
+        object_data(2, other, 1, 1, &ship, sizeof ship);
+        EXPECT_EQ(carrierDataReceived, 0) << other;
+        EXPECT_EQ(moduleState->carrier->deckSpeed, 0.0) << other;
+    }
+
+    // The simulator refuses the tuning's request: red, no lock, and the
+    // user's record arriving afterwards changes nothing.
+    bench->simconnect().fail_call("SimConnect_RequestDataOnSimObject", 1);
+    mark();
+    tune(112.70);
+    ASSERT_EQ(texts().size(), 1u);
+    EXPECT_EQ(texts()[0]["text"], "TACAN tuned on Ship");
+    EXPECT_EQ(texts()[0]["color"], "red");
+    EXPECT_FLOAT_EQ(texts()[0]["seconds"].get<double>(), 5.0);
+    EXPECT_EQ(carrierFound, 1);
+    object_data(2, 0, 1, 1, &ship, sizeof ship);
+    user_frame(user_record(true));
+    EXPECT_EQ(carrierDataReceived, 0);
+    EXPECT_EQ(approachSolution.tcnValid, 0);
+    EXPECT_EQ(texts().size(), 1u);
+
+    // An accepted request: no text until the ship's data brings the lock.
+    mark();
+    tune(112.70);
+    EXPECT_TRUE(texts().empty());
+    ship_frame(ship);
+    user_frame(user_record(true));
+    ASSERT_EQ(texts().size(), 1u);
+    EXPECT_EQ(texts()[0]["text"], "TACAN tuned on Ship -Lock on-");
+}
+
 TEST_F(ModuleBehaviour, TheHelicopterIsPlacedOnlyWithATitleAValidTacanAndAStraightRunningShip)
 {
     struct Case {

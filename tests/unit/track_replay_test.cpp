@@ -84,12 +84,24 @@ TEST(TrackReader, NamesFileLineAndTheFaultOfEveryBadTrack)
          "t.csv:2: wire: \"5\" is outside 0 to 4 (whole numbers)"},
         {"binary data", HEADER + std::string("0,36.8,\0,1000\n", 14), "t.csv:2: the line holds a NUL character; is this a text file?"},
         {"overlong line", HEADER + std::string(5000, '1') + "\n", "t.csv:2: line longer than 4096 characters"},
+        {"invisible bytes shown escaped", HEADER + "0,36.8,-75.4,\x7F\x01,90,140,100,100,0\n",
+         "t.csv:2: altitude_ft: \"\\x7F\\x01\" is not a number"},
+        {"byte-order mark past the start", HEADER + "0,36.8,-75.4,\xEF\xBB\xBF" "1000,90,140,100,100,0\n",
+         "t.csv:2: altitude_ft: \"\\xEF\\xBB\\xBF1000\" is not a number"},
     };
     for (const Case& c : cases) {
         const auto errors = errors_of(c.text);
         ASSERT_FALSE(errors.empty()) << c.what;
         EXPECT_EQ(errors.front(), c.first_error) << c.what;
     }
+}
+
+TEST(TrackReader, SkipsTheByteOrderMarkASpreadsheetWritesFirst)
+{
+    const std::string row = "0,36.8,-75.4,1000,90,140,100,100,0\r\n";
+    const Track t = good("\xEF\xBB\xBF" + HEADER + row);
+    ASSERT_EQ(t.rows.size(), 1u);
+    EXPECT_DOUBLE_EQ(t.rows[0].altitude_m, 304.8);
 }
 
 TEST(TrackReader, ReportsEveryBadRowUpToTheLimitAndNothingOfAGoodOne)
