@@ -128,7 +128,7 @@ TEST(BenchFaults, AnInterruptedRunEndsWithWholeLinesAndSaysSo)
         fs::create_directories(out);
         for (const char* name : RUN_FILES) std::ofstream(out / name) << "an earlier run";
         std::string output;
-        EXPECT_EQ(shell("timeout --preserve-status -s " + std::string(c.signal) + " 3 " + bench_path() + " run --quiet " +
+        EXPECT_EQ(shell("timeout --preserve-status -k 20 -s " + std::string(c.signal) + " 3 " + bench_path() + " run --quiet " +
                             path + " --out " + out.string(),
                         &output),
                   c.status)
