@@ -19,7 +19,11 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -199,15 +203,30 @@ std::string catapult_summary(const host::Timeline& timeline)
         std::snprintf(line, sizeof line, "  stroke time      %.3f s\n", stroke_time);
         out += line;
     }
+    // The end speed is the last velocity command the simulator accepted; a
+    // refused one is recorded without its values.
     double last_command = -1.0;
+    int refused = 0;
     for (const auto* e : timeline.of_kind("simconnect")) {
-        if (e->data.value("call", "") != "SimConnect_SetDataOnSimObject" || e->data["args"].value("define", -1) != 3)
+        if (e->data.value("call", "") != "SimConnect_SetDataOnSimObject") continue;
+        const auto args = e->data.find("args");
+        if (args == e->data.end() || !args->is_object() || args->value("define", -1) != 3) continue;
+        if (e->data.value("result", 0) != 0) {
+            ++refused;
             continue;
-        const auto& values = e->data["args"]["values"];
-        if (!values.empty() && values[0].is_number()) last_command = values[0].get<double>();
+        }
+        const auto values = args->find("values");
+        if (values != args->end() && values->is_array() && !values->empty() && (*values)[0].is_number())
+            last_command = (*values)[0].get<double>();
     }
     if (last_command >= 0.0) {
-        std::snprintf(line, sizeof line, "  end speed        %.2f m/s (last velocity command)\n", last_command);
+        std::snprintf(line, sizeof line, "  end speed        %.2f m/s (last velocity command accepted)\n", last_command);
+        out += line;
+    } else if (refused > 0) {
+        out += "  end speed        none (no velocity command accepted)\n";
+    }
+    if (refused > 0) {
+        std::snprintf(line, sizeof line, "  refused          %d velocity command(s)\n", refused);
         out += line;
     }
     for (const auto* e : timeline.of_kind("deck")) {
@@ -218,6 +237,27 @@ std::string catapult_summary(const host::Timeline& timeline)
     return out;
 }
 
+// A command-line number from `low` to `high`. CLI11's own range checks
+// compare with < and >, which let NaN through; this one tests for a finite
+// number first ("nan is not a number of seconds from 0 to 86400").
+CLI::Validator finite_range(double low, double high, const std::string& what)
+{
+    char range[96];
+    std::snprintf(range, sizeof range, "%s from %g to %g", what.c_str(), low, high);
+    const std::string expected = range;
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            const char* begin = text.c_str();
+            char* end = nullptr;
+            errno = 0;
+            const double value = std::strtod(begin, &end);
+            if (end == begin || *end != '\0') return text + " is not a number";
+            if (!std::isfinite(value) || value < low || value > high) return text + " is not " + expected;
+            return "";
+        },
+        expected);
+}
+
 // Writes `text` into `path`; false (and a message) when it cannot.
 bool write_text(const std::string& path, const std::string& text)
 {
@@ -226,6 +266,51 @@ bool write_text(const std::string& path, const std::string& text)
     if (file) std::fclose(file);
     std::fprintf(stderr, "carrier-bench: cannot write %s\n", path.c_str());
     return false;
+}
+
+// Removes from the run directory the files an earlier run wrote there (its
+// summary, story, audio track, debrief and panel snapshots), so that a run
+// that fails or is interrupted never sits beside another run's results.
+// Snapshots are NAME-GAUGE.png for a gauge of the module.
+bool clear_run_files(const fs::path& dir, const std::vector<std::string>& gauges)
+{
+    static const char* const RUN_FILES[] = {"timeline.jsonl", "summary.txt", "story.txt", "audio.wav",
+                                            "approach.csv",   "approach.png", "approach.svg"};
+    std::error_code ec;
+    bool ok = true;
+    auto remove = [&](const fs::path& path) {
+        if (fs::remove(path, ec); ec) {
+            std::fprintf(stderr, "carrier-bench: cannot remove %s: %s\n", path.c_str(), ec.message().c_str());
+            ok = false;
+        }
+    };
+    for (const char* name : RUN_FILES) remove(dir / name);
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        for (const std::string& gauge : gauges) {
+            const std::string suffix = "-" + gauge + ".png";
+            if (name.size() > suffix.size() && name.ends_with(suffix) && it->is_regular_file(ec)) {
+                remove(it->path());
+                break;
+            }
+        }
+    }
+    return ok;
+}
+
+// SIGINT and SIGTERM during a run: the handler only notes the signal; the
+// run loop stops at the next frame boundary. A second signal of the same
+// kind ends the process at once (SA_RESETHAND), for a run stuck in a frame.
+extern "C" void note_stop_signal(int signal) { host::run_stop_signal = signal; }
+
+void catch_stop_signals()
+{
+    struct sigaction action = {};
+    action.sa_handler = note_stop_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
@@ -243,6 +328,9 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: cannot create %s: %s\n", out_dir.c_str(), ec.message().c_str());
         return 2;
     }
+    std::string gauge_error;
+    if (!clear_run_files(out_dir, host::module_gauge_names(module_path, &gauge_error))) return 2;
+    catch_stop_signals();
     // Both paths are made absolute now: the run enters the simulator root.
     const std::string timeline_path = (fs::absolute(out_dir) / "timeline.jsonl").string();
     const std::string audio_path = (fs::absolute(out_dir) / "audio.wav").string();  // before the run enters the sim root
@@ -276,8 +364,9 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     // The story tells the range to the deck at each of the officer's checks:
     // it is noted in the copy at the moment the module raises the check.
     // Of the catapult's velocity commands (one a frame on the stroke) the copy
-    // keeps the last before each change of "Catapult_State" (the end speed of
-    // that launch) and the last of the run; of its command events, the first.
+    // keeps the last the simulator accepted before each change of
+    // "Catapult_State" (the end speed of that launch) and the last of the
+    // run, and every refused one; of its command events, the first.
     static const std::string range_name = "ILS Slant Range";
     std::string last_velocity_command;  // held back until the next state change or the end
     bool stroke_key_kept = false;        // the copy has this stroke's first catapult command event
@@ -287,7 +376,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
                                host.named_variable(range_name));
         bool keep = summary_keeps(kind, line);  // a refused command is kept as it comes
         if (is_velocity_command(kind, line)) {
-            last_velocity_command.assign(keep ? std::string_view() : line);
+            if (!keep) last_velocity_command.assign(line);
         } else if (kind == "key" && line.find("\"id\":\"0x11103\"") != std::string_view::npos) {
             // The stroke's command event comes every frame: the first of each stroke tells it.
             keep = !stroke_key_kept;
@@ -303,7 +392,10 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     });
     const std::vector<double> samples = host::sample_times(scenario->end_time);
     size_t next_sample = 0;
-    if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
+    if (!quiet) {
+        std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
+        std::fflush(stdout);
+    }
     host::RunProgress progress(scenario->end_time, stderr, isatty(fileno(stderr)) != 0);
     const auto result = host::run_scenario(*scenario, host, [&](double t) {
         for (; next_sample < samples.size() && samples[next_sample] <= t + 1e-9; ++next_sample)
@@ -311,13 +403,21 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         progress.update(t);
     });
     progress.done();
-    for (; next_sample < samples.size(); ++next_sample)
-        add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
+    if (!result.interrupted)
+        for (; next_sample < samples.size(); ++next_sample)
+            add_named_sample(summary_timeline, host, samples[next_sample], host.frame());
     host.timeline().copy_to(nullptr, nullptr);
     if (!last_velocity_command.empty()) summary_timeline.add_line("simconnect", last_velocity_command);
     if (!host.timeline().close(&error)) {
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
+    }
+    if (result.interrupted) {
+        // The timeline and the CSV end with the last whole frame; no summary,
+        // story, audio or plot claims a run that did not finish.
+        if (debrief_files && !debrief->close_csv(&error)) std::fprintf(stderr, "carrier-bench: debrief: %s\n", error.c_str());
+        std::fprintf(stderr, "carrier-bench: %s; the timeline %s ends there\n", result.error.c_str(), timeline_path.c_str());
+        return 128 + result.interrupted;
     }
     if (!result.completed) {
         std::fprintf(stderr, "carrier-bench: %s\n", result.error.c_str());
@@ -338,28 +438,31 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     input.calculator_failures = host.calculator_failures();
     const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
     const std::string story = host::format_story(host::story_lines(summary_timeline));
-    // The whole summary on standard output only with --verbose; the story always.
-    if (verbose) std::fputs(summary.c_str(), stdout);
-    else std::fputs(summary.substr(0, summary.find('\n', 1) + 1).c_str(), stdout);  // the "Scenario ..." line
-    std::printf("\n%s", story.c_str());
+    // The run's files first, then standard output: a reader of standard
+    // output that goes away (`| head`) costs nothing of the run directory.
     if (!write_text(summary_path, summary.substr(1)) || !write_text(story_path, story)) return 2;
-    std::printf("Summary -> %s\nStory -> %s\n", summary_path.c_str(), story_path.c_str());
     if (options.sound_library) {
         // Silent, of the run's length, when nothing played.
         if (!host.sound().write_track(audio_path, host.sim_time(), &error)) {
             std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
             return 2;
         }
-        std::printf("Audio track -> %s\n", audio_path.c_str());
     }
-    if (debrief_files) {
-        if (!debrief->finish(host, &error)) {
-            std::fprintf(stderr, "carrier-bench: debrief: %s\n", error.c_str());
-            return 1;
-        }
+    std::string debrief_error;
+    const bool debrief_ok = !debrief_files || debrief->finish(host, &debrief_error);
+    // The whole summary on standard output only with --verbose; the story always.
+    if (verbose) std::fputs(summary.c_str(), stdout);
+    else std::fputs(summary.substr(0, summary.find('\n', 1) + 1).c_str(), stdout);  // the "Scenario ..." line
+    std::printf("\n%s", story.c_str());
+    std::printf("Summary -> %s\nStory -> %s\n", summary_path.c_str(), story_path.c_str());
+    if (options.sound_library) std::printf("Audio track -> %s\n", audio_path.c_str());
+    if (!debrief_ok) {
+        std::fprintf(stderr, "carrier-bench: debrief: %s\n", debrief_error.c_str());
+        return 1;
+    }
+    if (debrief_files)
         std::printf("Debrief -> %s (%lld rows), %s, %s\n", debrief->csv_path().c_str(),
                     static_cast<long long>(debrief->rows()), debrief->png_path().c_str(), debrief->svg_path().c_str());
-    }
     for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
     return result.failures.empty() ? 0 : 1;
 }
@@ -383,6 +486,9 @@ int main(int argc, char** argv)
 
 int bench_main(int argc, char** argv)
 {
+    // A reader of standard output that goes away is no reason to die: the
+    // write fails (EPIPE) and the run's files are written all the same.
+    std::signal(SIGPIPE, SIG_IGN);
     CLI::App app{"carrier-bench: runs the carrier operations module in an emulated host"};
     app.require_subcommand(0, 1);
     std::string module_path = default_module_path();
@@ -402,13 +508,13 @@ int bench_main(int argc, char** argv)
     run_cmd->add_flag("--record-frames", recording.frames, "record every per-frame SimConnect message on the timeline");
     run_cmd->add_option("--named-interval", recording.named_interval,
                         "record each named variable at most once per SECONDS (0: on every change)")
-        ->check(CLI::Range(0.0, 86400.0));
+        ->check(finite_range(0.0, 86400.0, "a number of seconds"));
     run_cmd->add_option("--named-deadband", recording.named_deadband,
                         "record a named variable only when it moved by more than VALUE (0: on every change)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(finite_range(0.0, 1e15, "a number"));
     double snapshot_every = 0.0;
     run_cmd->add_option("--snapshot-every", snapshot_every, "also write PNG snapshots of the panel every N simulated seconds")
-        ->check(CLI::Range(0.0, 1e6));
+        ->check(finite_range(0.0, 1e6, "a number of seconds"));
     bool no_debrief = false;
     run_cmd->add_flag("--no-debrief", no_debrief, "write no approach.csv, approach.png and approach.svg");
 

@@ -44,26 +44,42 @@ bool read_sound_file(const std::string& path, int rate, std::vector<float>* samp
         *error = path + ": " + sf_strerror(nullptr);
         return false;
     }
-    if (info.channels < 1 || info.samplerate < 1 || info.frames < 0 ||
-        info.frames > static_cast<sf_count_t>(600) * info.samplerate) {
+    // The header's frame count is a claim: memory follows what decodes, read
+    // in blocks up to the longest sound.
+    if (info.channels < 1 || info.channels > MAX_SOUND_CHANNELS || info.samplerate < 1 ||
+        info.samplerate > MAX_SOUND_RATE) {
         sf_close(file);
-        *error = path + ": not a usable sound (channels, rate or length out of range, at most 600 s)";
+        *error = path + ": not a usable sound (channels or rate out of range)";
         return false;
     }
-    std::vector<float> interleaved(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
-    const sf_count_t got = sf_readf_float(file, interleaved.data(), info.frames);
+    const size_t most = static_cast<size_t>(MAX_SOUND_SECONDS) * static_cast<size_t>(info.samplerate);
+    constexpr sf_count_t BLOCK_FRAMES = 4096;
+    std::vector<float> block(static_cast<size_t>(BLOCK_FRAMES) * static_cast<size_t>(info.channels));
+    std::vector<float> mono;
+    bool too_long = false;
+    sf_count_t got = 0;
+    while ((got = sf_readf_float(file, block.data(), BLOCK_FRAMES)) > 0) {
+        if (mono.size() + static_cast<size_t>(got) > most) {
+            too_long = true;
+            break;
+        }
+        for (sf_count_t i = 0; i < got; ++i) {
+            float sum = 0.0f;
+            for (int c = 0; c < info.channels; ++c) sum += block[static_cast<size_t>(i * info.channels + c)];
+            mono.push_back(sum / static_cast<float>(info.channels));
+        }
+    }
+    const bool decoded = sf_error(file) == SF_ERR_NO_ERROR;
     sf_close(file);
-    if (got < 0) {
-        *error = path + ": cannot decode the samples";
+    if (too_long) {
+        *error = path + ": not a usable sound (longer than " + std::to_string(MAX_SOUND_SECONDS) + " s)";
         return false;
     }
-    std::vector<float> mono(static_cast<size_t>(got));
-    for (sf_count_t i = 0; i < got; ++i) {
-        float sum = 0.0f;
-        for (int c = 0; c < info.channels; ++c) sum += interleaved[static_cast<size_t>(i * info.channels + c)];
-        mono[static_cast<size_t>(i)] = sum / static_cast<float>(info.channels);
+    if (mono.empty()) {
+        *error = path + (decoded ? ": not a usable sound (no samples)" : ": cannot decode the samples");
+        return false;
     }
-    if (info.samplerate == rate || mono.empty()) {
+    if (info.samplerate == rate) {
         *samples = std::move(mono);
         return true;
     }
@@ -215,8 +231,17 @@ int32_t SoundLibraryEmulation::load(const char* path, int32_t group)
         if (file.is_relative() && !root_.empty()) file = std::filesystem::path(root_) / file;
         std::error_code ec;
         if (!std::filesystem::is_regular_file(file, ec)) reason = "no such file: " + file.string();
-        else if (lengths_only_) read_sound_length(file.string(), TRACK_RATE, &length, &reason);
-        else if (read_sound_file(file.string(), TRACK_RATE, &samples, &reason)) length = samples.size();
+        else {
+            // One file that cannot be held costs only its own load.
+            try {
+                if (lengths_only_) read_sound_length(file.string(), TRACK_RATE, &length, &reason);
+                else if (read_sound_file(file.string(), TRACK_RATE, &samples, &reason)) length = samples.size();
+            } catch (const std::exception& e) {
+                samples.clear();
+                length = 0;
+                reason = file.string() + ": cannot be read: " + e.what();
+            }
+        }
     }
     int32_t handle = 0;
     if (reason.empty()) {

@@ -105,8 +105,16 @@ private:
     int32_t groups_ = 0;
 };
 
+// What a sound file may be: the officer's calls are seconds long, and the
+// samples kept before resampling stay under 100 MB whatever a header claims.
+inline constexpr int MAX_SOUND_SECONDS = 120;
+inline constexpr int MAX_SOUND_CHANNELS = 16;
+inline constexpr int MAX_SOUND_RATE = 192000;
+
 // Reads a sound file as mono samples at `rate` (mixing channels down and
-// resampling when the file differs). False with `error` naming the file.
+// resampling when the file differs). False with `error` naming the file for
+// a file that cannot be read, decodes to nothing, or is longer than
+// MAX_SOUND_SECONDS, has more channels or a higher rate than the limits.
 bool read_sound_file(const std::string& path, int rate, std::vector<float>* samples, std::string* error);
 // The number of samples read_sound_file gives for the file, remembered by
 // the process after the first time (a process forked later inherits it);

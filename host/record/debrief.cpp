@@ -248,19 +248,25 @@ void Debrief::frame_done(Host& host)
             pending_calls_.push_back({texts_seen_, texts[texts_seen_].t, range});
 }
 
-bool Debrief::finish(Host& host, std::string* error)
+bool Debrief::close_csv(std::string* error)
 {
     if (!csv_) {
         *error = "the debrief was not opened";
         return false;
     }
     const bool written = std::fflush(csv_) == 0 && !std::ferror(csv_);
-    std::fclose(csv_);
+    const bool closed = std::fclose(csv_) == 0;
     csv_ = nullptr;
-    if (!written) {
+    if (!written || !closed) {
         *error = "error while writing " + csv_path_;
         return false;
     }
+    return true;
+}
+
+bool Debrief::finish(Host& host, std::string* error)
+{
+    if (!close_csv(error)) return false;
     const auto& texts = host.simconnect().texts();
     plot_.calls.clear();
     for (const PendingCall& p : pending_calls_)
@@ -279,7 +285,9 @@ std::string plot_text(const std::string& text, size_t max_chars = 200)
 {
     std::string out;
     size_t chars = 0;
-    for (char c : text) {
+    // PLplot aborts the whole string (and keeps its memory) on a byte that
+    // is not UTF-8.
+    for (char c : valid_utf8(text)) {
         const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
         if (!continuation && ++chars > max_chars) {
             out += "...";

@@ -78,6 +78,8 @@ public:
     // of frames the run will have (the plot's samples are reserved for them).
     bool open(const std::string& dir, int64_t frames, const std::string& title, std::string* error);
     void frame_done(Host& host) override;
+    // Writes out the CSV's rows (every one whole) and closes it.
+    bool close_csv(std::string* error);
     // Closes the CSV and draws DIR/approach.png and DIR/approach.svg.
     bool finish(Host& host, std::string* error);
 

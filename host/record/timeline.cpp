@@ -85,6 +85,25 @@ void append_json_string(std::string& out, std::string_view text)
     out += '"';
 }
 
+std::string valid_utf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i < text.size();) {
+        if (s[i] < 0x80) {
+            out += text[i++];
+        } else if (const size_t len = utf8_length(s + i, text.size() - i)) {
+            out.append(text.data() + i, len);
+            i += len;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 void append_json_number(std::string& out, double value)
 {
     if (!std::isfinite(value)) {

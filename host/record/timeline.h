@@ -45,6 +45,9 @@ struct TimelineEvent {
 // bytes that are not UTF-8 become U+FFFD. Numbers: shortest form that reads
 // back the same, a ".0" on integral doubles, null for NaN and infinities.
 void append_json_string(std::string& out, std::string_view text);
+// `text` with every byte that is not part of a UTF-8 character replaced by
+// U+FFFD, as the timeline writes it (for renderers that refuse such bytes).
+std::string valid_utf8(std::string_view text);
 void append_json_number(std::string& out, double value);
 void append_json_integer(std::string& out, int64_t value);
 void append_json_unsigned(std::string& out, uint64_t value);

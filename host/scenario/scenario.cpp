@@ -5,6 +5,9 @@
 // Index: [document] [running]
 #include "host/scenario/scenario.h"
 #include "host/scenario/scenario_reader.h"
+
+#include <algorithm>
+
 #include "host/scenario/track_replay.h"
 #include "host/xml_document.h"
 
@@ -79,11 +82,17 @@ ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRe
         r.only(e, {"call", "count"});
         const std::string call = r.text(e, "call");
         if (call.rfind("SimConnect_", 0) != 0) r.fail(e, "fail call names a SimConnect function, not \"" + call + "\"");
+        const std::vector<std::string> known = SimConnectServer::call_names();
+        if (std::find(known.begin(), known.end(), call) == known.end()) {
+            const std::string near = nearest_name(call, known);
+            r.fail(e, "no SimConnect function \"" + call + "\"" + (near.empty() ? "" : " (did you mean " + near + "?)"));
+        }
         const double count = e->Attribute("count") ? r.required_number(e, "count", FAIL_COUNT) : 1.0;
         if (count != std::floor(count)) r.fail(e, "count is a number of calls, or -1 for from now on");
-        return {"fail " + call, e->Row(), [=](Host& host, std::string*) {
-                    host.simconnect().fail_call(call, static_cast<int>(count));
-                    return true;
+        return {"fail " + call, e->Row(), [=](Host& host, std::string* error) {
+                    if (host.simconnect().fail_call(call, static_cast<int>(count))) return true;
+                    *error = "no SimConnect function \"" + call + "\" to fail";
+                    return false;
                 }};
     }
     if (kind == "container") {
@@ -300,6 +309,8 @@ HostOptions host_options_for(const Scenario& scenario, const std::string& module
 }
 
 // [running] ----------------------------------------------------------------------------
+volatile std::sig_atomic_t run_stop_signal = 0;
+
 namespace {
 // Applies `actions` in order. A failed action is recorded and the next one
 // still runs: one refused request does not cut the run short.
@@ -354,6 +365,18 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
     }
     double next_progress = 1.0;
     for (int64_t frame = 1; frame <= last_frame; ++frame) {
+        if (const int signal = run_stop_signal) {
+            host.stop();
+            host.timeline().add("interrupted", {{"signal", signal == SIGINT    ? "SIGINT"
+                                                           : signal == SIGTERM ? "SIGTERM"
+                                                                               : std::to_string(signal)},
+                                                {"frames_run", frame - 1}});
+            result.interrupted = signal;
+            char text[64];
+            std::snprintf(text, sizeof text, "interrupted at t = %.3f s", host.sim_time());
+            result.error = text;
+            return result;
+        }
         const double t = static_cast<double>(frame) / scenario.frame_rate;
         host.timeline().set_clock(t, frame);  // actions are stamped with the frame they precede
         for (ScenarioEvent& event : scenario.events) {

@@ -3,6 +3,7 @@
 // The format is documented in docs/scenarios.md.
 #pragma once
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,6 +25,8 @@ struct ActionWorld {
     std::vector<std::string> needs_titles;  // boats it finds by title
     std::vector<std::string> needs_refs;    // boats it finds by ref
     std::string needs_place;                // relative_to: a boat title or a fixed site of the carrier list
+    std::string adds_deck_model;            // the boat (title) this action attaches a deck model to
+    std::string needs_deck_model;           // the boat (title) whose deck model it flies from or to
 };
 
 // One action of an event, already validated. `apply` performs it on a host.
@@ -81,15 +84,23 @@ std::optional<Scenario> load_scenario(const std::string& path, std::string* erro
 // `path` names the file for errors and is where relative paths start from.
 std::optional<Scenario> load_scenario_document(TiXmlDocument& doc, const std::string& path, std::string* error);
 
+// Set by a signal handler (to the signal's number) to stop a run: the run
+// loop looks at it before each frame and stops there, so the timeline ends
+// with whole lines. Nothing else is done in the handler.
+extern volatile std::sig_atomic_t run_stop_signal;
+
 struct RunResult {
     bool ok = false;
+    int interrupted = 0;                // the signal that stopped the run at a frame boundary (run_stop_signal)
     std::string error;                  // the first failure, "FILE:LINE: message"
     std::vector<std::string> failures;  // every action that failed, in order
     bool completed = false;             // the run reached its end time
 };
 
 // Loads the module into `host`, sets the world up, starts the module, places
-// the gauges and runs the events to the scenario's end time. An action that
+// the gauges and runs the events to the scenario's end time (or to the frame
+// at which run_stop_signal is seen: module stop, then an "interrupted"
+// record, `interrupted` set and `completed` false). An action that
 // fails is recorded ("action_failed" on the timeline, `failures`) and the run
 // goes on to the end; `ok` is then false. Loading and start failures end the
 // run at once. `progress` is called about once per simulated second with the

@@ -176,6 +176,17 @@ ScenarioAction parse_boat(const Reader& r, const TiXmlElement* e, const BoatRefs
 // the user aircraft stands on a boat's deck at (x starboard, z forward) metres
 // in the boat's frame, heading `heading` degrees from the boat's; the deck's
 // edges in the same frame (defaults of DeckArea).
+namespace {
+// The boat an action finds by title or by ref (either may be empty).
+ActionWorld boat_needed(const std::string& title, const std::string& ref)
+{
+    ActionWorld world;
+    if (!title.empty()) world.needs_titles = {title};
+    if (!ref.empty()) world.needs_refs = {ref};
+    return world;
+}
+}  // namespace
+
 ScenarioAction parse_deck(const Reader& r, const TiXmlElement* e, const BoatRefs& refs)
 {
     r.only(e, {"ship", "ref", "x", "z", "heading", "bow", "stern", "half_width"});
@@ -206,7 +217,7 @@ ScenarioAction parse_deck(const Reader& r, const TiXmlElement* e, const BoatRefs
                     return false;
                 }
                 return true;
-            }};
+            }, boat_needed(title, ref)};
 }
 
 // <replay track="FILE.csv" [object="boat title" | ref="boat ref"] [from="track seconds"]/>:
@@ -255,7 +266,7 @@ ScenarioAction parse_replay(const Reader& r, const TiXmlElement* e, const BoatRe
                 replay->apply(host);
                 host.add_frame_observer(replay);
                 return true;
-            }};
+            }, boat_needed(object, ref)};
 }
 
 // <click gauge=NAME (x=.. y=.. | area=N) [placement=K] [flags=..] [count=N]/>

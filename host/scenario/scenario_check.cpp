@@ -26,29 +26,41 @@ bool contains(const std::vector<std::string>& names, const std::string& name)
 
 // What the scenario's actions add, and where.
 struct Added {
-    std::set<std::string> world_titles, world_refs;  // added in <world>, before the run
-    std::set<std::string> any_titles, any_refs;      // added anywhere
+    std::set<std::string> world_titles, world_refs, world_decks;  // added in <world>, before the run
+    std::set<std::string> any_titles, any_refs, any_decks;        // added anywhere (decks: boats given a deck model)
 };
+
+void note_added(const ScenarioAction& action, std::set<std::string>& titles, std::set<std::string>& refs,
+                std::set<std::string>& decks)
+{
+    if (!action.world.adds_title.empty()) titles.insert(action.world.adds_title);
+    if (!action.world.adds_ref.empty()) refs.insert(action.world.adds_ref);
+    if (!action.world.adds_deck_model.empty()) decks.insert(action.world.adds_deck_model);
+}
 
 Added collect_added(const Scenario& scenario)
 {
     Added added;
-    auto note = [](const ScenarioAction& action, std::set<std::string>& titles, std::set<std::string>& refs) {
-        if (!action.world.adds_title.empty()) titles.insert(action.world.adds_title);
-        if (!action.world.adds_ref.empty()) refs.insert(action.world.adds_ref);
-    };
-    for (const ScenarioAction& action : scenario.setup) note(action, added.world_titles, added.world_refs);
+    for (const ScenarioAction& action : scenario.setup)
+        note_added(action, added.world_titles, added.world_refs, added.world_decks);
     added.any_titles = added.world_titles;
     added.any_refs = added.world_refs;
+    added.any_decks = added.world_decks;
     for (const ScenarioEvent& event : scenario.events)
-        for (const ScenarioAction& action : event.actions) note(action, added.any_titles, added.any_refs);
+        for (const ScenarioAction& action : event.actions)
+            note_added(action, added.any_titles, added.any_refs, added.any_decks);
     return added;
 }
 
 // An action's needs against the boats added so far (`titles`, `refs`).
 void check_needs(const ScenarioAction& action, const std::set<std::string>& titles, const std::set<std::string>& refs,
-                 const std::vector<std::string>& fixed_sites, const char* when, std::vector<ScenarioProblem>& out)
+                 const std::set<std::string>& decks, const std::vector<std::string>& fixed_sites, const char* when,
+                 std::vector<ScenarioProblem>& out)
 {
+    const std::string& deck = action.world.needs_deck_model;
+    if (!deck.empty() && titles.count(deck) && !decks.count(deck))
+        out.push_back({action.line, action.description + ": the boat \"" + deck + "\" gets no <deck_model> " + when +
+                                        ", so this action fails"});
     for (const std::string& title : action.world.needs_titles)
         if (!titles.count(title))
             out.push_back({action.line, action.description + ": no boat titled \"" + title + "\" is added " + when +
@@ -92,15 +104,15 @@ std::vector<ScenarioProblem> check_scenario(const Scenario& scenario, const std:
 
     const Added added = collect_added(scenario);
     // <world> runs in order before anything else; events may run in any order.
-    std::set<std::string> titles, refs;
+    std::set<std::string> titles, refs, decks;
     for (const ScenarioAction& action : scenario.setup) {
-        check_needs(action, titles, refs, fixed_sites, "before it in <world>", problems);
-        if (!action.world.adds_title.empty()) titles.insert(action.world.adds_title);
-        if (!action.world.adds_ref.empty()) refs.insert(action.world.adds_ref);
+        check_needs(action, titles, refs, decks, fixed_sites, "before it in <world>", problems);
+        note_added(action, titles, refs, decks);
     }
     for (const ScenarioEvent& event : scenario.events)
         for (const ScenarioAction& action : event.actions)
-            check_needs(action, added.any_titles, added.any_refs, fixed_sites, "anywhere in the scenario", problems);
+            check_needs(action, added.any_titles, added.any_refs, added.any_decks, fixed_sites,
+                        "anywhere in the scenario", problems);
 
     std::stable_sort(problems.begin(), problems.end(),
                      [](const ScenarioProblem& a, const ScenarioProblem& b) { return a.line < b.line; });

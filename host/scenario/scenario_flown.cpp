@@ -5,6 +5,28 @@
 #include "host/build_paths.h"
 
 namespace host::scenario_detail {
+namespace {
+
+// An action that finds the boat titled `title`, and needs its deck model
+// (`deck`) or attaches one (`attaches`).
+ActionWorld on_boat(const std::string& title, bool deck = false, bool attaches = false)
+{
+    ActionWorld world;
+    world.needs_titles = {title};
+    if (deck) world.needs_deck_model = title;
+    if (attaches) world.adds_deck_model = title;
+    return world;
+}
+
+// An action placed relative to a boat or fixed site named `place`.
+ActionWorld to_place(const std::string& place)
+{
+    ActionWorld world;
+    world.needs_place = place;
+    return world;
+}
+
+}  // namespace
 
 ScenarioAction parse_wind(const Reader& r, const TiXmlElement* e)
 {
@@ -58,7 +80,7 @@ ScenarioAction parse_deck_model(const Reader& r, const TiXmlElement* e)
                 }
                 flown(host).attach_deck(b->id, shared);
                 return true;
-            }, ActionWorld{"", "", {boat}, {}, ""}};
+            }, on_boat(boat, false, true)};
 }
 
 ScenarioAction parse_turn_into_wind(const Reader& r, const TiXmlElement* e)
@@ -88,7 +110,7 @@ ScenarioAction parse_turn_into_wind(const Reader& r, const TiXmlElement* e)
                 ship.wind_over_deck_mps = wod;
                 environment(host).steer(ship);
                 return true;
-            }, ActionWorld{"", "", {boat}, {}, ""}};
+            }, on_boat(boat, along == "angled")};
 }
 
 ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
@@ -131,7 +153,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
                     FlownAircraft& f = flown(host);
                     f.set_throttle(throttle);
                     return f.place_on_catapult(host.world(), b->id, static_cast<int>(number), err);
-                }, ActionWorld{"", "", {boat}, {}, ""}};
+                }, on_boat(boat, true)};
     }
     if (action != "approach") r.fail(e, "flight action must be approach, go_around, catapult or controls, not \"" + action + "\"");
     r.only(e, {"action", "deck", "site", "distance", "right", "altitude", "speed", "gs_angle", "aim_offset", "hook",
@@ -196,7 +218,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
                     }
                     *err = unread.empty() ? "no fixed site \"" + boat + "\" in the carrier list" : unread;
                     return false;
-                }, ActionWorld{"", "", {}, {}, boat}};
+                }, to_place(boat)};
     }
     return {"flight approach to " + boat, e->Row(), [=](Host& host, std::string* err) {
                 SimObject* b = boat_by_title(host, boat);
@@ -205,7 +227,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
                     return false;
                 }
                 return flown(host).begin_approach(host.world(), b->id, start, err);
-            }, ActionWorld{"", "", {boat}, {}, ""}};
+            }, on_boat(boat, true)};
 }
 
 std::optional<ScenarioAction> parse_flown_world_action(const Reader& r, const TiXmlElement* e, const std::string& kind)

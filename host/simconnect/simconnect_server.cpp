@@ -96,6 +96,11 @@ void SimConnectServer::raise(Call& call, SIMCONNECT_EXCEPTION code, DWORD index,
     call.exceptions.push_back({{"exception", code}, {"index", index}, {"reason", std::move(reason)}});
 }
 
+std::vector<std::string> SimConnectServer::call_names()
+{
+    return {std::begin(CALL_NAMES), std::end(CALL_NAMES)};
+}
+
 bool SimConnectServer::fail_call(const std::string& call_name, int count, HRESULT result)
 {
     if (std::find(std::begin(CALL_NAMES), std::end(CALL_NAMES), call_name) == std::end(CALL_NAMES)) {

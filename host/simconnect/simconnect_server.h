@@ -167,6 +167,8 @@ public:
     // effect; count -1: every call from now on; 0: clears. False (and nothing
     // armed) for a name that is not a SimConnect function of this library.
     bool fail_call(const std::string& call_name, int count, HRESULT result = E_FAIL);
+    // The SimConnect functions of this library, the names fail_call takes.
+    static std::vector<std::string> call_names();
 
     // Records every per-frame data message on the timeline too.
     void set_record_frame_messages(bool on) { record_frame_messages_ = on; }

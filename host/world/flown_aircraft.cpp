@@ -3,6 +3,7 @@
 #include "host/world/flown_aircraft.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "host/panel/calculator.h"
 #include "host/record/timeline.h"
@@ -126,13 +127,38 @@ bool FlownAircraft::view_deck(World& world, DeckView* view) const
     return true;
 }
 
+bool FlownAircraft::read_airframe(const SimObject& user, std::string* error)
+{
+    // The model divides by the weight and stands the wheels the CG height
+    // below the centre: outside these ranges its numbers are not finite.
+    const double mass = World::get(user, vars().mass);
+    const double cg = World::get(user, vars().cg);
+    char text[160];
+    if (!(mass >= MIN_MASS_KG && mass <= MAX_MASS_KG)) {
+        std::snprintf(text, sizeof text, "the flown aircraft needs a TOTAL WEIGHT from %.0f to %.0f kg, not %g", MIN_MASS_KG,
+                      MAX_MASS_KG, mass);
+        *error = text;
+        return false;
+    }
+    if (!(cg >= 0.0 && cg <= MAX_CG_HEIGHT_M)) {
+        std::snprintf(text, sizeof text, "the flown aircraft needs a STATIC CG TO GROUND from 0 to %.0f m, not %g",
+                      MAX_CG_HEIGHT_M, cg);
+        *error = text;
+        return false;
+    }
+    params_.mass_kg = mass;
+    params_.cg_height_m = cg;
+    return true;
+}
+
 bool FlownAircraft::begin_approach(World& world, uint32_t boat_id, const ApproachStart& start, std::string* error)
 {
     const DeckModel* deck = deck_of(boat_id);
     if (!deck) {
-        *error = "the boat has no deck model (attach one with <deck>)";
+        *error = "the boat has no deck model (attach one with <deck_model>)";
         return false;
     }
+    if (!read_airframe(world.user(), error)) return false;
     boat_id_ = boat_id;
     ashore_ = false;
     DeckView view;
@@ -148,6 +174,7 @@ bool FlownAircraft::begin_site_approach(World& world, const RunwaySite& site, co
         *error = "the runway of \"" + site.name + "\" does not hold its aim point";
         return false;
     }
+    if (!read_airframe(world.user(), error)) return false;
     ashore_ = true;
     runway_ = runway_deck(site);
     site_pose_ = ShipPose{site.lat, site.lon, site.altitude_m, site.heading, 0.0, 0.0};
@@ -160,11 +187,8 @@ bool FlownAircraft::begin_site_approach(World& world, const RunwaySite& site, co
 void FlownAircraft::start_approach(World& world, const DeckView& view, const ApproachStart& start)
 {
     SimObject& user = world.user();
-    const Vars& v = vars();
     const DeckModel* deck = view.deck;
     start_ = start;
-    params_.mass_kg = World::get(user, v.mass);
-    params_.cg_height_m = World::get(user, v.cg);
     const ApproachPlan& plan = start.plan;
     const double distance = start.distance_nm * 1852.0;
     const double s = deck->touchdown_m + plan.aim_offset_m + params_.cg_height_m / std::tan(plan.gs_angle_deg * DEG) - distance;
@@ -203,7 +227,7 @@ bool FlownAircraft::place_on_catapult(World& world, uint32_t boat_id, int number
 {
     const DeckModel* deck = deck_of(boat_id);
     if (!deck) {
-        *error = "the boat has no deck model (attach one with <deck>)";
+        *error = "the boat has no deck model (attach one with <deck_model>)";
         return false;
     }
     const DeckCatapult* cat = deck->catapult(number);
@@ -212,10 +236,9 @@ bool FlownAircraft::place_on_catapult(World& world, uint32_t boat_id, int number
         return false;
     }
     SimObject& user = world.user();
+    if (!read_airframe(user, error)) return false;
     boat_id_ = boat_id;
     ashore_ = false;
-    params_.mass_kg = World::get(user, vars().mass);
-    params_.cg_height_m = World::get(user, vars().cg);
     spot_x_ = cat->x_m;
     spot_z_ = cat->z_m;
     spot_heading_ = cat->heading_deg * DEG;

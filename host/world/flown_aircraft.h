@@ -72,6 +72,11 @@ struct RecoveryRecord {
 class FlownAircraft : public WorldProcess {
 public:
     static constexpr int ORDER = 20;
+    // What the flight model flies: a light aircraft to the heaviest
+    // airliner, its centre of gravity at most this high over the wheels.
+    static constexpr double MIN_MASS_KG = 500.0;
+    static constexpr double MAX_MASS_KG = 700000.0;
+    static constexpr double MAX_CG_HEIGHT_M = 10.0;
     // The world's flown aircraft, added when missing.
     static FlownAircraft& of(World& world);
 
@@ -126,6 +131,9 @@ private:
     void hold_on_deck(World& world, const DeckView& view, double dt);
     void stroke(World& world, const DeckView& view, double dt);
     void start_approach(World& world, const DeckView& view, const ApproachStart& start);
+    // Reads TOTAL WEIGHT and STATIC CG TO GROUND into the model's parameters;
+    // false (and why) for values the model cannot fly.
+    bool read_airframe(const SimObject& user, std::string* error);
     void roll_out(World& world, const DeckView& view, double dt);
     void touch_down(const DeckView& view);
     bool check_hook(const DeckView& view);

@@ -79,6 +79,30 @@ TEST(BenchCheck, RefusesWhatCanNeverWork)
          10, "relative_to \"Nowhere\" is no boat added anywhere in the scenario and no fixed site"},
         {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><aircraft relative_to=\"FCLP Fentress\" bearing=\"180\" distance=\"2\"/></event></run>",
          0, ""},
+        // Boats found by ref or title for a deck or a replay; decks a flight needs.
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><deck ref=\"nope\" x=\"0\" z=\"0\"/></event></run>", 10,
+         "on deck of nope: no boat with ref \"nope\" is added anywhere"},
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><deck ship=\"Tug\" x=\"0\" z=\"0\"/></event></run>", 10,
+         "no boat titled \"Tug\""},
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><deck ref=\"cv\" x=\"0\" z=\"0\"/></event></run>", 0, ""},
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><replay track=\"TRACK\" ref=\"nope\"/></event></run>", 10,
+         "no boat with ref \"nope\" is added"},
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><replay track=\"TRACK\" object=\"No Boat\"/></event></run>", 10,
+         "no boat titled \"No Boat\" is added"},
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><replay track=\"TRACK\" object=\"Carrier Nimitz CVN-68\"/></event></run>",
+         0, ""},
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><flight deck=\"Carrier Nimitz CVN-68\"/></event></run>", 10,
+         "flight approach to Carrier Nimitz CVN-68: the boat \"Carrier Nimitz CVN-68\" gets no <deck_model> anywhere"},
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><flight action=\"catapult\" deck=\"Carrier Nimitz CVN-68\" number=\"1\"/></event></run>",
+         10, "flight on catapult 1: the boat \"Carrier Nimitz CVN-68\" gets no <deck_model>"},
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><turn_into_wind boat=\"Carrier Nimitz CVN-68\"/></event></run>", 10,
+         "gets no <deck_model>"},
+        {PANEL, WORLD, "<run end=\"10\">\n<event time=\"1\"><turn_into_wind boat=\"Carrier Nimitz CVN-68\" along=\"axial\"/></event></run>",
+         0, ""},
+        {PANEL, WORLD,
+         "<run end=\"10\">\n<event time=\"2\"><flight deck=\"Carrier Nimitz CVN-68\"/></event>"
+         "<event time=\"1\"><deck_model boat=\"Carrier Nimitz CVN-68\" model=\"nimitz\"/></event></run>",
+         0, ""},
         // Added by an event: the remove may succeed.
         {PANEL, WORLD,
          "<run end=\"10\">\n<event time=\"1\"><boat title=\"Tug\" latitude=\"1\" longitude=\"1\"/></event>"
@@ -86,8 +110,11 @@ TEST(BenchCheck, RefusesWhatCanNeverWork)
          0, ""},
     };
     TempRoot root;
+    const std::string track = scenario_test::source_path("scenarios/tracks/cvn68_ship.csv");
     for (const auto& c : cases) {
-        const std::string path = root.scenario(std::string(c.panel) + "\n" + c.world + "\n" + c.run);
+        std::string run = c.run;
+        if (const size_t at = run.find("TRACK"); at != std::string::npos) run.replace(at, 5, track);
+        const std::string path = root.scenario(std::string(c.panel) + "\n" + c.world + "\n" + run);
         const auto problems = problems_of(path);
         if (c.line == 0) {
             EXPECT_TRUE(problems.empty()) << c.run << ": " << (problems.empty() ? "" : problems[0].message);
@@ -99,19 +126,25 @@ TEST(BenchCheck, RefusesWhatCanNeverWork)
     }
 }
 
-TEST(BenchCheck, WorldActionsNeedBoatsAddedBeforeThem)
+TEST(BenchCheck, WorldActionsNeedBoatsAndDeckModelsAddedBeforeThem)
 {
     TempRoot root;
     const std::string path = root.scenario(std::string(PANEL) + R"(
 <world>
   <boat action="move" title="Late" speed="3"/>
   <boat title="Late" latitude="1" longitude="1"/>
+  <flight deck="Late" distance="3"/>
+  <deck_model boat="Late" model="nimitz"/>
+  <flight action="catapult" deck="Late" number="1"/>
 </world>
 <run end="1"/>)");
     const auto problems = problems_of(path);
-    ASSERT_EQ(problems.size(), 1u);
+    ASSERT_EQ(problems.size(), 2u);
     EXPECT_EQ(problems[0].line, 6);
     EXPECT_NE(problems[0].message.find("is added before it in <world>"), std::string::npos) << problems[0].message;
+    EXPECT_EQ(problems[1].line, 8);
+    EXPECT_NE(problems[1].message.find("gets no <deck_model> before it in <world>"), std::string::npos)
+        << problems[1].message;
 }
 
 TEST(BenchCheck, TheCommandRefusesAndLints)

@@ -166,6 +166,36 @@ TEST(Debrief, DrawsThePlotAsPngAndSvgWithOrWithoutData)
     EXPECT_EQ(error.rfind("cannot write /nonexistent/dir/x.png", 0), 0u) << error;
 }
 
+// A title or call in Latin-1 (an officer's text saved by an editor not set to
+// UTF-8) is drawn with U+FFFD for the byte, as the timeline writes it; PLplot
+// would drop the whole label otherwise.
+TEST(Debrief, TextsThatAreNotUtf8AreDrawnWithTheReplacementCharacter)
+{
+    TempDir dir;
+    auto plot = [&](const std::string& text, const char* file) {
+        host::PlotData data;
+        data.title = "Approach " + text;
+        for (int i = 0; i < 50; ++i) data.points.push_back({3.0 - i * 0.05, 0.1, 0.2, 1.0});
+        data.breaks = {0};
+        data.calls = {{10, 1.5, "LSO: " + text, "green"}};
+        std::string error;
+        testing::internal::CaptureStderr();
+        const bool drawn = host::draw_approach_plot(data, (dir.path / file).string(), "svgcairo", &error);
+        const std::string complaints = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(drawn) << error;
+        EXPECT_EQ(complaints, "") << file;
+        // The glyphs drawn: one <use> element each.
+        const std::string svg = slurp(dir.path / file);
+        size_t glyphs = 0;
+        for (size_t at = svg.find("<use "); at != std::string::npos; at = svg.find("<use ", at + 1)) ++glyphs;
+        return glyphs;
+    };
+    const size_t latin1 = plot("Appel\xE9 la boule", "latin1.svg");
+    EXPECT_EQ(latin1, plot("Appel\xEF\xBF\xBD la boule", "replaced.svg"));
+    // Two labels (the title and the call) of one glyph more than without the byte.
+    EXPECT_EQ(latin1, plot("Appel la boule", "plain.svg") + 2);
+}
+
 TEST(RunProgress, SaysNothingForTheFirstSecondsThenReportsAtItsPace)
 {
     using namespace std::chrono;

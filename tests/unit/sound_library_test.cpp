@@ -2,6 +2,7 @@
 // the track's rate), the six ordinals on the timeline, and the mixed track.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -184,4 +185,62 @@ TEST_F(SoundLibraryTest, TheTrackClipsOverlapsRunsPastTheEndAndIsSilentWhenNothi
     EXPECT_GT(peak(track, 2.5, 2.99), 0.85);
     EXPECT_FALSE(library.write_track((dir / "no/such/dir/a.wav").string(), 1.0, &error));
     EXPECT_NE(error.find("no/such/dir"), std::string::npos);
+}
+
+// A header's claim of length does not set the memory: samples are decoded in
+// blocks, a sound longer than the limit or with nothing to decode is refused,
+// and the other sounds still load.
+TEST_F(SoundLibraryTest, TheDecodedDataNotTheHeaderBoundsASound)
+{
+    // 0.1 s of 8 channels at 48 kHz as FLAC, its STREAMINFO patched to claim
+    // `claim_s` seconds (36 bits of total samples at byte 21.4).
+    auto flac = [&](const std::string& name, double seconds, uint64_t claim_s) {
+        const fs::path path = dir / "Gauges/Sounds" / name;
+        SF_INFO info{};
+        info.samplerate = 48000;
+        info.channels = 8;
+        info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+        EXPECT_NE(f, nullptr);
+        std::vector<float> data(static_cast<size_t>(seconds * 48000) * 8, 0.25f);
+        sf_writef_float(f, data.data(), static_cast<sf_count_t>(data.size() / 8));
+        sf_close(f);
+        if (claim_s) {
+            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+            unsigned char bytes[8];
+            file.seekg(18);
+            file.read(reinterpret_cast<char*>(bytes), 8);
+            uint64_t word = 0;
+            for (unsigned char b : bytes) word = word << 8 | b;
+            word = (word & ~((uint64_t{1} << 36) - 1)) | (claim_s * 48000);
+            for (int i = 7; i >= 0; --i, word >>= 8) bytes[i] = static_cast<unsigned char>(word & 0xFF);
+            file.seekp(18);
+            file.write(reinterpret_cast<const char*>(bytes), 8);
+        }
+        return "Gauges/Sounds/" + name;
+    };
+    const std::string claims = flac("claims.flac", 0.1, 600);  // 921 MB of floats if believed
+    const std::string empty = tone("empty.wav", 16000, 1, 0.0);
+    const std::string too_long = tone("long.wav", 8000, 1, host::MAX_SOUND_SECONDS + 1.0);
+    const std::string good = tone("good.wav", 16000, 1, 0.25);
+
+    host::SoundLibraryEmulation library(timeline, dir.string());
+    const SoundLibrary* table = library.activate();
+    struct rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const int32_t handle = table->ordinal_30(claims.c_str(), 1);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "KB of peak memory for a 0.1 s sound";
+    ASSERT_EQ(handle, 1);
+    EXPECT_NEAR(library.duration_s(handle), 0.1, 0.01);
+    EXPECT_NEAR(peak(library.sound(handle)->samples, 0.02, 0.08), 0.25, 0.01);
+
+    EXPECT_EQ(table->ordinal_30(empty.c_str(), 1), 0);
+    EXPECT_EQ(table->ordinal_30(too_long.c_str(), 1), 0);
+    EXPECT_EQ(table->ordinal_30(good.c_str(), 1), 2);
+    const auto events = timeline.of_kind("sound");
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_NE(events[1]->data.value("reason", "").find("not a usable sound (no samples)"), std::string::npos)
+        << events[1]->data.dump();
+    EXPECT_NE(events[2]->data.value("reason", "").find("longer than 120 s"), std::string::npos) << events[2]->data.dump();
 }

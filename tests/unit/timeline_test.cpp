@@ -63,7 +63,7 @@ TEST(TimelineText, StringsAreEscapedAsJsonDoes)
     for (const std::string& s : cases) EXPECT_EQ(json_string(s), nlohmann::json(s).dump()) << s;
 }
 
-TEST(TimelineText, BytesThatAreNotUtf8BecomeTheReplacementCharacter)
+TEST(TimelineText, BytesThatAreNotUtf8BecomeTheReplacementCharacterInJsonAndInPlainText)
 {
     const struct {
         std::string in;
@@ -79,7 +79,10 @@ TEST(TimelineText, BytesThatAreNotUtf8BecomeTheReplacementCharacter)
         const std::string text = json_string(c.in);
         EXPECT_EQ(text, c.out);
         EXPECT_TRUE(nlohmann::json::accept(text));
+        // The same replacement for texts that are not JSON (the plot's labels).
+        EXPECT_EQ(host::valid_utf8(c.in), c.out.substr(1, c.out.size() - 2));
     }
+    EXPECT_EQ(host::valid_utf8("caf\xC3\xA9 \xF0\x9F\x9A\xA2 #1"), "caf\xC3\xA9 \xF0\x9F\x9A\xA2 #1");
 }
 
 TEST(TimelineText, NumbersAreWrittenAsJsonDoesAndNonFiniteAsNull)
