@@ -22,6 +22,7 @@ struct ActionWorld {
     std::vector<std::string> needs_titles;  // boats it finds by title
     std::vector<std::string> needs_refs;    // boats it finds by ref
     std::string needs_place;                // relative_to: a boat title or a fixed site of the carrier list
+    std::string deck_file;                  // a deck model this action attaches to needs_titles[0]
 };
 
 // One action of an event, already validated. `apply` performs it on a host.

@@ -58,7 +58,7 @@ ScenarioAction parse_deck_model(const Reader& r, const TiXmlElement* e)
                 }
                 flown(host).attach_deck(b->id, shared);
                 return true;
-            }, ActionWorld{"", "", {boat}, {}, ""}};
+            }, ActionWorld{"", "", {boat}, {}, "", file.string()}};
 }
 
 ScenarioAction parse_turn_into_wind(const Reader& r, const TiXmlElement* e)
