@@ -10,7 +10,8 @@ PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-de
               nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev libcairo2-dev libfontconfig-dev \
               clang libclang-rt-dev valgrind \
               libsndfile1-dev libsamplerate0-dev espeak-ng sox \
-              libplplot-dev plplot-driver-cairo libfmt-dev parallel
+              libplplot-dev plplot-driver-cairo libfmt-dev parallel \
+              chromium nodejs
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -26,6 +27,11 @@ deps:
 	  echo "installing:$$missing"; \
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
+	@# npm: Debian's package, unless the installed node brings its own.
+	@command -v npm >/dev/null 2>&1 || { $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq npm; }
+	@# playwright-core for the browser test, into tests/browser/node_modules; never a browser download.
+	@[ tests/browser/node_modules/.package-lock.json -nt tests/browser/package-lock.json ] || \
+	  PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --prefix tests/browser --no-audit --no-fund
 
 $(BUILD)/build.ninja: CMakeLists.txt | deps
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS)

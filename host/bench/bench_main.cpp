@@ -29,6 +29,8 @@
 #include <map>
 
 #include "host/record/debrief.h"
+#include "host/record/debrief_page.h"
+#include "host/record/deck_picture.h"
 #include "host/bench/run_progress.h"
 #include "host/bench/config_lint.h"
 #include "host/record/run_summary.h"
@@ -69,14 +71,45 @@ bool print_lint(const host::LintReport& report, bool strict, const std::string& 
     return report.passes(strict);
 }
 
-int lint(const std::string& root, bool strict)
+// `--deck TITLE=MODEL`: MODEL a bundled class (scenarios/decks/MODEL.xml) or a deck file.
+bool parse_known_deck(const std::string& text, host::KnownDeck* out, std::string* error)
+{
+    const size_t eq = text.rfind('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == text.size()) {
+        *error = "--deck \"" + text + "\": expected TITLE=MODEL (a ship's Sim_Name, a bundled deck class or a deck file)";
+        return false;
+    }
+    const std::string model = text.substr(eq + 1);
+    const fs::path file = model.find('/') == std::string::npos && fs::path(model).extension() != ".xml"
+                              ? fs::path(CARRIER_SOURCE_DIR) / "scenarios/decks" / (model + ".xml")
+                              : fs::path(model);
+    auto deck = host::load_deck(file.string(), error);
+    if (!deck) {
+        *error = "--deck \"" + text + "\": " + *error;
+        return false;
+    }
+    *out = {text.substr(0, eq), std::move(*deck)};
+    return true;
+}
+
+int lint(const std::string& root, bool strict, const std::vector<std::string>& deck_options)
 {
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
         std::fprintf(stderr, "carrier-bench: %s is not a directory\n", root.c_str());
         return 2;
     }
-    return print_lint(host::lint_configuration(root), strict, root) ? 0 : 1;
+    std::vector<host::KnownDeck> decks;
+    for (const std::string& d : deck_options) {
+        std::string error;
+        host::KnownDeck known;
+        if (!parse_known_deck(d, &known, &error)) {
+            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+            return 2;
+        }
+        decks.push_back(std::move(known));
+    }
+    return print_lint(host::lint_configuration(root, decks), strict, root) ? 0 : 1;
 }
 
 int check_sweep_file(const std::string& path)
@@ -107,7 +140,15 @@ int check(const std::string& path, const std::string& module_path, bool strict)
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
     }
-    const bool config_ok = print_lint(host::lint_configuration(scenario->sim_root), strict, scenario->sim_root);
+    // The scenario's deck models (already read when it loaded) check the carrier list's offsets.
+    std::vector<host::KnownDeck> decks;
+    for (const host::ScenarioAction& a : scenario->setup) {
+        if (a.world.deck_file.empty() || a.world.needs_titles.empty()) continue;
+        if (auto deck = host::load_deck(a.world.deck_file, &error))
+            decks.push_back({a.world.needs_titles.front(), std::move(*deck)});
+    }
+    const bool config_ok =
+        print_lint(host::lint_configuration(scenario->sim_root, decks), strict, scenario->sim_root);
     const std::vector<std::string> gauges = host::module_gauge_names(module_path, &error);
     if (gauges.empty()) {
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
@@ -275,7 +316,8 @@ bool write_text(const std::string& path, const std::string& text)
 bool clear_run_files(const fs::path& dir, const std::vector<std::string>& gauges)
 {
     static const char* const RUN_FILES[] = {"timeline.jsonl", "summary.txt", "story.txt", "audio.wav",
-                                            "approach.csv",   "approach.png", "approach.svg"};
+                                            "approach.csv",   "approach.png", "approach.svg", "deck.png", "deck.svg", "debrief.html",
+                                            "debrief-screenshot.png"};
     std::error_code ec;
     bool ok = true;
     auto remove = [&](const fs::path& path) {
@@ -346,6 +388,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     options.snapshot_every = snapshot_every;
     host::Host host(options);
     auto debrief = std::make_shared<host::Debrief>();
+    auto deck_track = std::make_shared<host::DeckTrack>();
     if (debrief_files) {
         const auto frames = static_cast<int64_t>(std::llround(scenario->end_time * scenario->frame_rate));
         if (!debrief->open(fs::absolute(out_dir).string(), frames, scenario->name, &error)) {
@@ -353,6 +396,8 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
             return 2;
         }
         host.add_frame_observer(debrief);
+        deck_track->reserve(frames);
+        host.add_frame_observer(deck_track);
     }
     // The timeline streams to its file; the summary reads a small copy of
     // the events it needs, with the named variables sampled at its rows.
@@ -449,7 +494,22 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         }
     }
     std::string debrief_error;
-    const bool debrief_ok = !debrief_files || debrief->finish(host, &debrief_error);
+    bool debrief_ok = !debrief_files || debrief->finish(host, &debrief_error);
+    // The deck from above and the page are written with the other files,
+    // before anything is printed; the page is made from the files just
+    // written and nothing above depends on it.
+    const std::string dir = fs::absolute(out_dir).string();
+    bool deck_written = false;
+    if (debrief_files && debrief_ok) {
+        deck_written = host::write_deck_picture(host, *deck_track, scenario->sim_root, dir, scenario->name, &debrief_error);
+        if (!deck_written && deck_track->have_deck()) {
+            debrief_error = "deck picture: " + debrief_error;
+            debrief_ok = false;
+        } else if (!host::write_debrief_page(dir, &debrief_error)) {
+            debrief_error = "debrief page: " + debrief_error;
+            debrief_ok = false;
+        }
+    }
     // The whole summary on standard output only with --verbose; the story always.
     if (verbose) std::fputs(summary.c_str(), stdout);
     else std::fputs(summary.substr(0, summary.find('\n', 1) + 1).c_str(), stdout);  // the "Scenario ..." line
@@ -460,9 +520,12 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: debrief: %s\n", debrief_error.c_str());
         return 1;
     }
-    if (debrief_files)
+    if (debrief_files) {
         std::printf("Debrief -> %s (%lld rows), %s, %s\n", debrief->csv_path().c_str(),
                     static_cast<long long>(debrief->rows()), debrief->png_path().c_str(), debrief->svg_path().c_str());
+        if (deck_written) std::printf("Deck picture -> %s/deck.png, deck.svg\n", dir.c_str());
+        std::printf("Debrief page -> %s/debrief.html\n", dir.c_str());
+    }
     for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
     return result.failures.empty() ? 0 : 1;
 }
@@ -516,7 +579,7 @@ int bench_main(int argc, char** argv)
     run_cmd->add_option("--snapshot-every", snapshot_every, "also write PNG snapshots of the panel every N simulated seconds")
         ->check(finite_range(0.0, 1e6, "a number of seconds"));
     bool no_debrief = false;
-    run_cmd->add_flag("--no-debrief", no_debrief, "write no approach.csv, approach.png and approach.svg");
+    run_cmd->add_flag("--no-debrief", no_debrief, "write no approach.csv, approach.png, approach.svg, deck.png, deck.svg and debrief.html");
 
     std::string check_path;
     bool strict = false;
@@ -529,6 +592,10 @@ int bench_main(int argc, char** argv)
     CLI::App* lint_cmd = app.add_subcommand("lint", "check a simulator root's ZEB_Parameters.xml and ZEB_Carrier.xml");
     lint_cmd->add_option("simroot", lint_root, "the simulator root (holds Gauges/)")->capture_default_str();
     lint_cmd->add_flag("--strict", strict, "count warnings as errors (exit status 1)");
+    std::vector<std::string> lint_decks;
+    lint_cmd->add_option("--deck", lint_decks,
+                         "TITLE=MODEL: check the offsets of the carrier whose Sim_Name is TITLE on deck MODEL (a "
+                         "bundled class such as nimitz, or a deck file); repeatable");
 
     bool markdown = false;
     CLI::App* vars_cmd = app.add_subcommand("vars", "list the simulator variables, units and key events the bench knows");
@@ -555,7 +622,7 @@ int bench_main(int argc, char** argv)
     }
 
     if (*check_cmd) return check(check_path, module_path, strict);
-    if (*lint_cmd) return lint(lint_root, strict);
+    if (*lint_cmd) return lint(lint_root, strict, lint_decks);
     if (*vars_cmd) {
         std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;

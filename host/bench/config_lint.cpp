@@ -5,6 +5,7 @@
 // Index: [names and numbers] [tables] [parameters file] [sound lists]
 //        [carrier list] [public]
 #include "host/bench/config_lint.h"
+#include "host/record/deck_picture.h"
 
 #include "config/xml_number.h"
 
@@ -626,7 +627,26 @@ size_t LintReport::errors() const
 
 size_t LintReport::warnings() const { return findings.size() - errors(); }
 
-LintReport lint_configuration(const std::string& sim_root) { return Linter(sim_root).run(); }
+LintReport lint_configuration(const std::string& sim_root, const std::vector<KnownDeck>& decks)
+{
+    LintReport report = Linter(sim_root).run();
+    if (decks.empty()) return report;
+    const std::string path = sim_root + "/Gauges/ZEB_Carrier.xml";
+    std::string problems;  // unreadable numbers: the linter above has named them already
+    const auto entries = read_carrier_points(path, &problems);
+    if (!entries) return report;
+    for (const CarrierPoints& e : *entries) {
+        if (e.type != 1) continue;
+        for (const KnownDeck& d : decks) {
+            if (d.title != e.sim_name) continue;
+            for (const std::string& what : check_offsets(d.deck, e))
+                report.findings.push_back({path, e.line, LintLevel::Warning,
+                                           "\"" + e.name + "\": " + what + " (deck model \"" + d.deck.name + "\")"});
+            break;
+        }
+    }
+    return report;
+}
 
 std::string format_finding(const LintFinding& finding, bool strict)
 {

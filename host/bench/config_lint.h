@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/world/deck.h"
+
 namespace host {
 
 enum class LintLevel { Warning, Error };
@@ -34,8 +36,18 @@ struct LintReport {
     bool passes(bool strict) const { return errors() == 0 && (!strict || warnings() == 0); }
 };
 
+// A deck model known for the ship of this title (a scenario's <deck_model>,
+// or `lint --deck TITLE=MODEL`).
+struct KnownDeck {
+    std::string title;
+    DeckModel deck;
+};
+
 // Lints SIM_ROOT/Gauges/ZEB_Parameters.xml and SIM_ROOT/Gauges/ZEB_Carrier.xml.
-LintReport lint_configuration(const std::string& sim_root);
+// A carrier whose Sim_Name has a deck model in `decks` also gets its offsets
+// checked on that deck: an aim point off the landing area, a TACAN antenna
+// off the ship.
+LintReport lint_configuration(const std::string& sim_root, const std::vector<KnownDeck>& decks = {});
 
 // "FILE:LINE: warning: message" ("error:" for errors, and for warnings when `strict`).
 std::string format_finding(const LintFinding& finding, bool strict = false);

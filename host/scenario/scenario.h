@@ -27,6 +27,7 @@ struct ActionWorld {
     std::string needs_place;                // relative_to: a boat title or a fixed site of the carrier list
     std::string adds_deck_model;            // the boat (title) this action attaches a deck model to
     std::string needs_deck_model;           // the boat (title) whose deck model it flies from or to
+    std::string deck_file;                  // a deck model this action attaches to needs_titles[0]
 };
 
 // One action of an event, already validated. `apply` performs it on a host.

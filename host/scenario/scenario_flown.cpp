@@ -80,7 +80,11 @@ ScenarioAction parse_deck_model(const Reader& r, const TiXmlElement* e)
                 }
                 flown(host).attach_deck(b->id, shared);
                 return true;
-            }, on_boat(boat, false, true)};
+            }, [&] {
+                ActionWorld w = on_boat(boat, false, true);
+                w.deck_file = file.string();
+                return w;
+            }()};
 }
 
 ScenarioAction parse_turn_into_wind(const Reader& r, const TiXmlElement* e)

@@ -151,6 +151,18 @@ bool FlownAircraft::read_airframe(const SimObject& user, std::string* error)
     return true;
 }
 
+bool FlownAircraft::where_on_deck(World& world, const DeckModel** deck, ShipPose* ship, double* x, double* z) const
+{
+    if (!ashore_ && boat_id_ == 0) return false;
+    DeckView view;
+    if (!view_deck(world, &view)) return false;
+    *deck = view.deck;
+    *ship = view.ship;
+    *x = view.x;
+    *z = view.z;
+    return true;
+}
+
 bool FlownAircraft::begin_approach(World& world, uint32_t boat_id, const ApproachStart& start, std::string* error)
 {
     const DeckModel* deck = deck_of(boat_id);

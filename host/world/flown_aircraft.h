@@ -112,6 +112,12 @@ public:
     const AircraftState& state() const { return state_; }
     AircraftParams& params() { return params_; }
     const RecoveryRecord& recovery() const { return recovery_; }
+    bool on_ground() const { return on_ground_; }
+    int wire() const { return wire_; }
+    uint32_t boat_id() const { return boat_id_; }  // the boat flown to (0 none, or ashore)
+    // The deck (or runway) flown to, where its ship is and the aircraft in
+    // its frame; false before an approach or when the ship has gone.
+    bool where_on_deck(World& world, const DeckModel** deck, ShipPose* ship, double* x, double* z) const;
 
 private:
     struct DeckView {
