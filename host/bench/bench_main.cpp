@@ -23,6 +23,8 @@
 #include <map>
 
 #include "host/record/debrief.h"
+#include "host/record/trapsheet.h"
+#include "host/bench/greenie.h"
 #include "host/bench/run_progress.h"
 #include "host/bench/config_lint.h"
 #include "host/record/run_summary.h"
@@ -205,7 +207,8 @@ bool write_text(const std::string& path, const std::string& text)
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
-        bool verbose, const RecordingOptions& recording, double snapshot_every, bool debrief_files = true)
+        bool verbose, const RecordingOptions& recording, double snapshot_every, bool debrief_files = true,
+        const std::string& grading_path = "")
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -242,6 +245,14 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         }
         host.add_frame_observer(debrief);
     }
+    // The bench's own officer judges every pass (trapsheet.csv, passes.json, trend-N.png).
+    auto grading = host::load_grading(grading_path.empty() ? host::default_grading_path() : grading_path, &error);
+    if (!grading) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    auto judge = std::make_shared<host::PassJudge>(std::move(*grading));
+    host.add_frame_observer(judge);
     // The timeline streams to its file; the summary reads a small copy of
     // the events it needs, with the named variables sampled at its rows.
     if (!host.timeline().open_file(timeline_path, &error)) {
@@ -313,7 +324,10 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     input.failures = result.failures;
     input.calculator_failures = host.calculator_failures();
     const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
-    const std::string story = host::format_story(host::story_lines(summary_timeline));
+    judge->finish(host);
+    std::vector<host::StoryLine> story_lines = host::story_lines(summary_timeline);
+    host::add_pass_story(judge->passes(), &story_lines);
+    const std::string story = host::format_story(story_lines);
     // The whole summary on standard output only with --verbose; the story always.
     if (verbose) std::fputs(summary.c_str(), stdout);
     else std::fputs(summary.substr(0, summary.find('\n', 1) + 1).c_str(), stdout);  // the "Scenario ..." line
@@ -336,11 +350,35 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::printf("Debrief -> %s (%lld rows), %s, %s\n", debrief->csv_path().c_str(),
                     static_cast<long long>(debrief->rows()), debrief->png_path().c_str(), debrief->svg_path().c_str());
     }
+    std::vector<std::string> pass_files;
+    if (!host::write_pass_files(judge->passes(), judge->config(), scenario->name, fs::absolute(out_dir).string(),
+                                &pass_files, &error)) {
+        std::fprintf(stderr, "carrier-bench: trap sheet: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("Trap sheet -> %s (%zu passes)\n", pass_files.front().c_str(), judge->passes().size());
     for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
     return result.failures.empty() ? 0 : 1;
 }
 
 }  // namespace
+
+int greenie(const std::vector<std::string>& dirs, const std::string& png)
+{
+    std::string error;
+    const auto board = host::gather_greenie(dirs, &error);
+    if (!board) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    std::fputs(host::greenie_text(*board).c_str(), stdout);
+    if (!host::draw_greenie(*board, png, &error)) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    std::printf("Greenie board -> %s\n", png.c_str());
+    return 0;
+}
 
 int bench_main(int argc, char** argv);
 
@@ -387,6 +425,14 @@ int bench_main(int argc, char** argv)
         ->check(CLI::Range(0.0, 1e6));
     bool no_debrief = false;
     run_cmd->add_flag("--no-debrief", no_debrief, "write no approach.csv, approach.png and approach.svg");
+    std::string grading_path;
+    run_cmd->add_option("--grading", grading_path, "the grading file of the judge of passes (default: scenarios/decks/grading.xml)");
+
+    std::vector<std::string> greenie_dirs;
+    std::string greenie_png = "greenie.png";
+    CLI::App* greenie_cmd = app.add_subcommand("greenie", "the greenie board of the passes of several runs (text and PNG)");
+    greenie_cmd->add_option("rundir", greenie_dirs, "run directories, or directories of runs")->required();
+    greenie_cmd->add_option("--png", greenie_png, "where the board's picture goes")->capture_default_str();
 
     std::string check_path;
     bool strict = false;
@@ -412,7 +458,10 @@ int bench_main(int argc, char** argv)
         std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
-    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, verbose, recording, snapshot_every, !no_debrief);
+    if (*greenie_cmd) return greenie(greenie_dirs, greenie_png);
+    if (*run_cmd)
+        return run(scenario_path, out_dir, module_path, quiet, verbose, recording, snapshot_every, !no_debrief,
+                   grading_path);
     std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
                 default_run_dir().c_str());
     return run(default_scenario_path(), default_run_dir(), module_path, quiet, verbose, recording, snapshot_every);
