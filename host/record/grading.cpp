@@ -470,9 +470,10 @@ void PassJudge::frame_done(Host& host)
     if (have) approaches_ = truth.approaches;
 
     // The deviations of this frame: the hook against the glide path to its
-    // touchdown point, the aircraft against the moving centre line (as the
-    // angles seen from that point, over at least the floor distance), the
-    // angle of attack against on-speed.
+    // touchdown point (the angle seen from that point), the aircraft against
+    // the moving centre line (the angle seen from the far end of the landing
+    // area, as the pilot lines up on it), both over at least the floor
+    // distance; the angle of attack against on-speed.
     double range_m = 0.0, glide_dev = 0.0, line_dev = 0.0;
     if (have) {
         if (truth.deck != graded_deck_) {
@@ -483,7 +484,7 @@ void PassJudge::frame_done(Host& host)
         const double target = truth.deck->touchdown_m - truth.hook_arm_m - truth.hook_drop_m / std::tan(glide);
         const double d = target - truth.hook_s_m;
         glide_dev = std::atan((truth.hook_h_m - d * std::tan(glide)) / std::max(d, config_.floor_m)) / DEG;
-        line_dev = std::atan(-truth.c_m / std::max(target - truth.s_m, config_.floor_m)) / DEG;
+        line_dev = std::atan(-truth.c_m / std::max(truth.deck->landing_length_m - truth.s_m, config_.floor_m)) / DEG;
         range_m = -truth.s_m;
     }
 

@@ -256,7 +256,7 @@ bool draw_trend_plot(const Pass& pass, const GradingConfig& config, const std::s
             plfill(4, fx, fy);
             plcol0(GREY);
             plschr(0.0, 0.8);
-            plptex((a + b) / 2.0, limit * 0.85, 1.0, 0.0, 0.5, zone_name(static_cast<Zone>(z)));
+            plptex((a + b) / 2.0, limit * 0.85, -1.0, 0.0, 0.5, zone_name(static_cast<Zone>(z)));
         }
         // The magnitude thresholds: a little, reasonable, a lot.
         plcol0(GREY);
