@@ -443,11 +443,11 @@ void PassJudge::measure(double dt, Zone zone, const double values[3])
     }
 }
 
-Zone PassJudge::zone_of(double range_nm) const
+Zone zone_at(const GradingConfig& config, double range_nm)
 {
-    if (range_nm >= config_.zone_start_nm[1]) return Zone::X;
-    if (range_nm >= config_.zone_start_nm[2]) return Zone::IM;
-    if (range_nm >= config_.zone_start_nm[3]) return Zone::IC;
+    if (range_nm > config.zone_start_nm[1]) return Zone::X;
+    if (range_nm > config.zone_start_nm[2]) return Zone::IM;
+    if (range_nm > config.zone_start_nm[3]) return Zone::IC;
     return range_nm >= 0.0 ? Zone::AR : Zone::IW;
 }
 
@@ -501,7 +501,7 @@ void PassJudge::frame_done(Host& host)
         const RecoveryRecord& rec = *truth.recovery;
         if (truth.phase == FlightPhase::Approach) {
             const double values[3] = {glide_dev, line_dev, truth.alpha / DEG - on_speed_deg_};
-            measure(dt, zone_of(range_nm), values);
+            measure(dt, zone_at(config_, range_nm), values);
             if (samples_.size() < samples_.capacity()) {
                 samples_.push_back({range_nm, values[0], values[1], values[2]});
                 sample_pass_.push_back(passes_.size() - 1);
@@ -535,7 +535,7 @@ void PassJudge::frame_done(Host& host)
         ModuleCall call;
         call.t = texts[texts_seen_].t;
         call.range_nm = range_nm;
-        call.zone = zone_of(range_nm);
+        call.zone = zone_at(config_, range_nm);
         call.text_index = texts_seen_;
         calls_.push_back(call);
         call_pass_.push_back(passes_.size() - 1);

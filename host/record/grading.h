@@ -142,6 +142,9 @@ struct Pass {
     std::string story_line() const;
 };
 
+// The zone at `range_nm` from the ramp (negative: past it): X from the
+// groove's start (or farther), IM, IC, AR to the ramp, IW beyond.
+Zone zone_at(const GradingConfig& config, double range_nm);
 // The LSO's writing of a pass's deviations, zone by zone.
 std::string deviation_text(const std::array<std::array<Magnitude, DEVIATION_COUNT>, ZONE_COUNT>& deviations);
 // The grade of a finished pass and why.
@@ -172,7 +175,6 @@ private:
     void begin_pass(Host& host, const ApproachTruth& truth);
     void end_pass(Host& host, Outcome outcome, int wire, double t_end);
     void measure(double dt, Zone zone, const double values[3]);
-    Zone zone_of(double range_nm) const;
 
     GradingConfig config_;
     std::vector<Pass> passes_;
