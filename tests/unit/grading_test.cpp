@@ -242,6 +242,24 @@ TEST(Trapsheet, PassesAreWrittenAndReadBackAndTheCsvQuotesItsCells)
     EXPECT_NE(error.find("\"great\" is no grade"), std::string::npos) << error;
 }
 
+TEST(Trapsheet, APassIsToldInTheStoryWhenItEnded)
+{
+    host::Pass trap = graded(1, "OK", 3);
+    trap.groove_s = 17.2;
+    trap.t_end = 50.0;
+    at(trap, Zone::X, Deviation::LO) = 1;
+    trap.deviation_text = host::deviation_text(trap.deviations);
+    host::Pass bolter = graded(2, "B", 0);
+    bolter.groove_s = 25.0;
+    bolter.t_end = 150.0;
+    bolter.deviation_text.clear();
+    std::vector<host::StoryLine> lines = {{10.0, "tuned"}, {100.0, "airborne"}};
+    host::add_pass_story({trap, bolter}, &lines);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1].text, "pass 1: OK, 3-wire, groove 17 s: (LO)X LULIM");
+    EXPECT_EQ(lines[3].text, "pass 2: B, bolter, groove 25 s");
+}
+
 TEST(Greenie, RunsAndDirectoriesOfRunsMakeOneBoard)
 {
     TempDir dir;
