@@ -11,6 +11,8 @@
 
 #include "host/host.h"
 
+class TiXmlDocument;
+
 namespace host {
 
 // What an action needs from the scenario's world and what it adds to it, for
@@ -75,6 +77,9 @@ struct Scenario {
 // Reads and validates a scenario. On a bad file returns nullopt with an error
 // "FILE:LINE: message".
 std::optional<Scenario> load_scenario(const std::string& path, std::string* error);
+// The same for a document already parsed (a sweep's variation of a scenario):
+// `path` names the file for errors and is where relative paths start from.
+std::optional<Scenario> load_scenario_document(TiXmlDocument& doc, const std::string& path, std::string* error);
 
 struct RunResult {
     bool ok = false;
