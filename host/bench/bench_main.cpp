@@ -31,6 +31,8 @@
 #include "host/record/debrief.h"
 #include "host/record/debrief_page.h"
 #include "host/record/deck_picture.h"
+#include "host/record/trapsheet.h"
+#include "host/bench/greenie.h"
 #include "host/bench/run_progress.h"
 #include "host/bench/config_lint.h"
 #include "host/record/run_summary.h"
@@ -317,7 +319,7 @@ bool clear_run_files(const fs::path& dir, const std::vector<std::string>& gauges
 {
     static const char* const RUN_FILES[] = {"timeline.jsonl", "summary.txt", "story.txt", "audio.wav",
                                             "approach.csv",   "approach.png", "approach.svg", "deck.png", "deck.svg", "debrief.html",
-                                            "debrief-screenshot.png"};
+                                            "debrief-screenshot.png", "trapsheet.csv", "passes.json"};
     std::error_code ec;
     bool ok = true;
     auto remove = [&](const fs::path& path) {
@@ -356,7 +358,8 @@ void catch_stop_signals()
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
-        bool verbose, const RecordingOptions& recording, double snapshot_every, bool debrief_files = true)
+        bool verbose, const RecordingOptions& recording, double snapshot_every, bool debrief_files = true,
+        const std::string& grading_path = "")
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -399,6 +402,14 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         deck_track->reserve(frames);
         host.add_frame_observer(deck_track);
     }
+    // The bench's own officer judges every pass (trapsheet.csv, passes.json, trend-N.png).
+    auto grading = host::load_grading(grading_path.empty() ? host::default_grading_path() : grading_path, &error);
+    if (!grading) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    auto judge = std::make_shared<host::PassJudge>(std::move(*grading));
+    host.add_frame_observer(judge);
     // The timeline streams to its file; the summary reads a small copy of
     // the events it needs, with the named variables sampled at its rows.
     if (!host.timeline().open_file(timeline_path, &error)) {
@@ -482,7 +493,10 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     input.failures = result.failures;
     input.calculator_failures = host.calculator_failures();
     const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
-    const std::string story = host::format_story(host::story_lines(summary_timeline));
+    judge->finish(host);
+    std::vector<host::StoryLine> story_lines = host::story_lines(summary_timeline);
+    host::add_pass_story(judge->passes(), &story_lines);
+    const std::string story = host::format_story(story_lines);
     // The run's files first, then standard output: a reader of standard
     // output that goes away (`| head`) costs nothing of the run directory.
     if (!write_text(summary_path, summary.substr(1)) || !write_text(story_path, story)) return 2;
@@ -492,6 +506,12 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
             std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
             return 2;
         }
+    }
+    std::vector<std::string> pass_files;
+    if (!host::write_pass_files(judge->passes(), judge->config(), scenario->name, fs::absolute(out_dir).string(),
+                                &pass_files, &error)) {
+        std::fprintf(stderr, "carrier-bench: trap sheet: %s\n", error.c_str());
+        return 1;
     }
     std::string debrief_error;
     bool debrief_ok = !debrief_files || debrief->finish(host, &debrief_error);
@@ -526,11 +546,29 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         if (deck_written) std::printf("Deck picture -> %s/deck.png, deck.svg\n", dir.c_str());
         std::printf("Debrief page -> %s/debrief.html\n", dir.c_str());
     }
+    std::printf("Trap sheet -> %s (%zu passes)\n", pass_files.front().c_str(), judge->passes().size());
     for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
     return result.failures.empty() ? 0 : 1;
 }
 
 }  // namespace
+
+int greenie(const std::vector<std::string>& dirs, const std::string& png)
+{
+    std::string error;
+    const auto board = host::gather_greenie(dirs, &error);
+    if (!board) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    std::fputs(host::greenie_text(*board).c_str(), stdout);
+    if (!host::draw_greenie(*board, png, &error)) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    std::printf("Greenie board -> %s\n", png.c_str());
+    return 0;
+}
 
 int bench_main(int argc, char** argv);
 
@@ -580,6 +618,14 @@ int bench_main(int argc, char** argv)
         ->check(finite_range(0.0, 1e6, "a number of seconds"));
     bool no_debrief = false;
     run_cmd->add_flag("--no-debrief", no_debrief, "write no approach.csv, approach.png, approach.svg, deck.png, deck.svg and debrief.html");
+    std::string grading_path;
+    run_cmd->add_option("--grading", grading_path, "the grading file of the judge of passes (default: scenarios/decks/grading.xml)");
+
+    std::vector<std::string> greenie_dirs;
+    std::string greenie_png = "greenie.png";
+    CLI::App* greenie_cmd = app.add_subcommand("greenie", "the greenie board of the passes of several runs (text and PNG)");
+    greenie_cmd->add_option("rundir", greenie_dirs, "run directories, or directories of runs")->required();
+    greenie_cmd->add_option("--png", greenie_png, "where the board's picture goes")->capture_default_str();
 
     std::string check_path;
     bool strict = false;
@@ -627,7 +673,10 @@ int bench_main(int argc, char** argv)
         std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
-    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, verbose, recording, snapshot_every, !no_debrief);
+    if (*greenie_cmd) return greenie(greenie_dirs, greenie_png);
+    if (*run_cmd)
+        return run(scenario_path, out_dir, module_path, quiet, verbose, recording, snapshot_every, !no_debrief,
+                   grading_path);
     std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
                 default_run_dir().c_str());
     return run(default_scenario_path(), default_run_dir(), module_path, quiet, verbose, recording, snapshot_every);

@@ -193,7 +193,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
     start.wave_off_on_lights = flag(r, e, "wave_off_on_lights", false);
     for (const TiXmlElement* d = e->FirstChildElement(); d; d = d->NextSiblingElement()) {
         if (std::string(d->Value()) != "deviation") r.fail(d, "a <flight> holds only <deviation> elements");
-        r.only(d, {"from", "to", "glide", "line"});
+        r.only(d, {"from", "to", "glide", "line", "speed"});
         if (start.plan.deviation_count == ApproachPlan::MAX_DEVIATIONS)
             r.fail(d, "a flight has at most " + std::to_string(ApproachPlan::MAX_DEVIATIONS) + " deviations");
         ApproachDeviation dev;
@@ -202,6 +202,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
         if (dev.to_nm >= dev.from_nm) r.fail(d, "a deviation runs from a distance down to a smaller one");
         dev.glide_deg = ranged(r, d, "glide", -3.0, 3.0, 0.0);
         dev.line_deg = ranged(r, d, "line", -10.0, 10.0, 0.0);
+        dev.speed_kt = ranged(r, d, "speed", -30.0, 30.0, 0.0);
         start.plan.deviations[static_cast<size_t>(start.plan.deviation_count++)] = dev;
     }
     if (to_site) {

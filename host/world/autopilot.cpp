@@ -57,6 +57,16 @@ void planned_deviation(const ApproachPlan& plan, double distance_nm, double* gli
     }
 }
 
+double planned_speed_offset(const ApproachPlan& plan, double distance_nm)
+{
+    double knots = 0.0;
+    for (int i = 0; i < plan.deviation_count; ++i) {
+        const ApproachDeviation& d = plan.deviations[static_cast<size_t>(i)];
+        if (distance_nm <= d.from_nm && distance_nm >= d.to_nm) knots += d.speed_kt;
+    }
+    return knots;
+}
+
 double climb_speed(const ApproachPlan& plan, const AircraftState& state)
 {
     if (state.gear < 0.5) return plan.climb_speed_mps;
@@ -83,6 +93,7 @@ AircraftControls fly(const ApproachPlan& plan, AutopilotMode mode, const Landing
         const double distance = reference_distance(plan, p, view);
         double glide = 0.0, line = 0.0;
         planned_deviation(plan, distance / 1852.0, &glide, &line);
+        const double speed_cmd = plan.speed_mps + planned_speed_offset(plan, distance / 1852.0) * (1852.0 / 3600.0);
         const double slope = std::tan((plan.gs_angle_deg + glide) * DEG);
         const double height_cmd = distance * slope;
         const double vs_cmd = std::clamp(-closing * slope + HEIGHT_GAIN * (height_cmd - view.height_m), -12.0, 12.0);
@@ -94,7 +105,7 @@ AircraftControls fly(const ApproachPlan& plan, AutopilotMode mode, const Landing
         const double track = view.course + std::atan2(cross_rate, along);
         steer(track, wind.east_mps - view.surface_east_mps, wind.north_mps - view.surface_north_mps, vs_cmd, s, p, &c);
         const double thrust = drag_n(p, s, c.load_factor) + p.mass_kg * GRAVITY * std::sin(s.gamma) +
-                              p.mass_kg * SPEED_GAIN * (plan.speed_mps - v);
+                              p.mass_kg * SPEED_GAIN * (speed_cmd - v);
         c.throttle = throttle_for_thrust(p, thrust);
     } else {
         // Full power for the climb, the nose up (at most 20 degrees) to keep

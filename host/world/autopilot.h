@@ -13,11 +13,13 @@ namespace host {
 // Flies off the glide slope or the line from `from_nm` down to `to_nm` of
 // distance to the glide-slope reference point: `glide_deg` above the slope
 // (negative below), `line_deg` left of the line (negative right), both as
-// the angles the deck's glide-slope and localiser errors show.
+// the angles the deck's glide-slope and localiser errors show; `speed_kt`
+// faster than the approach speed (negative slower: a higher angle of attack).
 struct ApproachDeviation {
     double from_nm = 0.0, to_nm = 0.0;
     double glide_deg = 0.0;
     double line_deg = 0.0;
+    double speed_kt = 0.0;
 };
 
 struct ApproachPlan {
@@ -44,6 +46,8 @@ enum class AutopilotMode { Approach, Climb };
 
 // Glide-slope and line offsets the plan asks for at `distance_nm` (degrees).
 void planned_deviation(const ApproachPlan& plan, double distance_nm, double* glide_deg, double* line_deg);
+// Knots the plan asks for over its approach speed at `distance_nm`.
+double planned_speed_offset(const ApproachPlan& plan, double distance_nm);
 
 // The speed a climb levels at: the plan's climb speed, or with the gear down
 // (a wave-off, a bolter, the first seconds after a launch) at most 20 kt over

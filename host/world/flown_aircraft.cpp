@@ -163,6 +163,32 @@ bool FlownAircraft::where_on_deck(World& world, const DeckModel** deck, ShipPose
     return true;
 }
 
+bool FlownAircraft::approach_truth(World& world, ApproachTruth* truth) const
+{
+    DeckView view;
+    if (!active_ || !view_deck(world, &view)) return false;
+    truth->phase = phase_;
+    truth->ashore = ashore_;
+    truth->boat_id = boat_id_;
+    truth->deck = view.deck;
+    truth->ship = view.ship;
+    truth->s_m = view.s;
+    truth->c_m = view.c;
+    truth->wheels_m = state_.altitude_m - params_.cg_height_m - view.deck_altitude_m;
+    truth->hook_s_m = view.s - params_.hook_arm_m * std::cos(state_.heading - view.course);
+    truth->hook_h_m = truth->wheels_m - params_.hook_drop_m * state_.hook;
+    truth->hook_arm_m = params_.hook_arm_m;
+    truth->hook_drop_m = params_.hook_drop_m;
+    truth->alpha = state_.alpha;
+    const double rel_east = state_.ground_east_mps - view.ship.speed_mps * std::sin(view.ship.heading);
+    const double rel_north = state_.ground_north_mps - view.ship.speed_mps * std::cos(view.ship.heading);
+    truth->closing_mps = rel_east * std::sin(view.course) + rel_north * std::cos(view.course);
+    truth->vertical_mps = state_.vertical_mps;
+    truth->approaches = approaches_;
+    truth->recovery = &recovery_;
+    return true;
+}
+
 bool FlownAircraft::begin_approach(World& world, uint32_t boat_id, const ApproachStart& start, std::string* error)
 {
     const DeckModel* deck = deck_of(boat_id);
@@ -229,6 +255,7 @@ void FlownAircraft::start_approach(World& world, const DeckView& view, const App
     have_hook_ = false;
     recovery_ = RecoveryRecord{};
     active_ = true;
+    ++approaches_;
     user.follows_path = false;
     note(ashore_ ? "approach ashore" : "approach", start.distance_nm, "distance_nm", plan.speed_mps / (1852.0 / 3600.0),
          "speed_kt");

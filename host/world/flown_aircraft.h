@@ -69,6 +69,26 @@ struct RecoveryRecord {
     bool bolter = false;
 };
 
+// The flown approach as an observer of the world sees it (the bench's own
+// judge of passes reads this, never the module's outputs).
+struct ApproachTruth {
+    FlightPhase phase = FlightPhase::Parked;
+    bool ashore = false;
+    uint32_t boat_id = 0;
+    const DeckModel* deck = nullptr;
+    ShipPose ship;
+    double s_m = 0.0, c_m = 0.0;   // centre of gravity along the landing line from the ramp, right of it
+    double wheels_m = 0.0;         // main wheels above the deck
+    double hook_s_m = 0.0;         // hook tip along the line (where it is, down or not)
+    double hook_h_m = 0.0;         // hook tip above the deck
+    double hook_arm_m = 6.0, hook_drop_m = 0.3;  // the aircraft's hook geometry
+    double alpha = 0.0;            // angle of attack, radians
+    double closing_mps = 0.0;      // over the deck, along the landing line
+    double vertical_mps = 0.0;
+    int approaches = 0;            // approaches begun since the world was made
+    const RecoveryRecord* recovery = nullptr;
+};
+
 class FlownAircraft : public WorldProcess {
 public:
     static constexpr int ORDER = 20;
@@ -118,6 +138,8 @@ public:
     // The deck (or runway) flown to, where its ship is and the aircraft in
     // its frame; false before an approach or when the ship has gone.
     bool where_on_deck(World& world, const DeckModel** deck, ShipPose* ship, double* x, double* z) const;
+    // False when no approach or landing has been flown yet, or its ship is gone.
+    bool approach_truth(World& world, ApproachTruth* truth) const;
 
 private:
     struct DeckView {
@@ -158,6 +180,7 @@ private:
     DeckModel runway_;
     std::map<uint32_t, std::shared_ptr<const DeckModel>> decks_;
     bool active_ = false;
+    int approaches_ = 0;
     bool on_ground_ = false;
     bool gear_cmd_ = true;
     bool hook_cmd_ = false;

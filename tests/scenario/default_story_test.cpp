@@ -294,9 +294,15 @@ TEST_F(DefaultStory, TheStoryTellsTheRunAndTheBenchPrintsTheSameStory)
     };
     const std::string printed = read(out);
     EXPECT_EQ(WEXITSTATUS(status), 0) << printed;
-    EXPECT_EQ(read(dir / "story.txt"), story);
-    EXPECT_NE(printed.find(story), std::string::npos) << printed;
-    EXPECT_GT(printed.find("Debrief -> "), printed.find(story)) << printed;
+    // The bench adds the line of its own grading of the pass, at the trap.
+    std::string told = read(dir / "story.txt");
+    const size_t pass_line = told.find("    98.80  pass 1: ");
+    ASSERT_NE(pass_line, std::string::npos) << told;
+    EXPECT_NE(told.find(", 3-wire, groove ", pass_line), std::string::npos) << told;
+    EXPECT_NE(printed.find(told), std::string::npos) << printed;
+    EXPECT_GT(printed.find("Debrief -> "), printed.find(told)) << printed;
+    told.erase(pass_line, told.find('\n', pass_line) + 1 - pass_line);
+    EXPECT_EQ(told, story);
     EXPECT_EQ(printed.find("What happened"), std::string::npos) << "the whole summary only with --verbose";
     for (const char* file : {"timeline.jsonl", "summary.txt", "audio.wav", "approach.csv", "approach.png",
                              "tuned-003s-Radio_TACAN_ARN52B.png", "left-086s-Aircraft_Carrier_Indicator.png"})
