@@ -12,7 +12,8 @@
 //
 // Exit status: 0 success; 1 a run whose actions failed (timeline and summary
 // are still written), or lint findings that fail; 2 nothing could be done (a
-// bad scenario, a refused check, a module that does not load).
+// bad scenario, a refused check, a module that does not load); 3 a run whose
+// expectations were not all met (test: some scenario failed).
 #include "host/build_paths.h"
 #include <unistd.h>
 
@@ -205,7 +206,8 @@ bool write_text(const std::string& path, const std::string& text)
 }
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
-        bool verbose, const RecordingOptions& recording, double snapshot_every, bool debrief_files = true)
+        bool verbose, const RecordingOptions& recording, double snapshot_every, bool debrief_files = true,
+        bool strict = false)
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -213,6 +215,10 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
     }
+    // The root's lint findings come first: a misspelt attribute shows only
+    // as symptoms in the run.
+    const host::LintReport lint_report = host::lint_configuration(scenario->sim_root);
+    const bool lint_ok = lint_report.findings.empty() || print_lint(lint_report, strict, scenario->sim_root);
     std::error_code ec;
     fs::create_directories(out_dir, ec);
     if (ec) {
@@ -224,6 +230,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     const std::string audio_path = (fs::absolute(out_dir) / "audio.wav").string();  // before the run enters the sim root
     const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
     const std::string story_path = (fs::absolute(out_dir) / "story.txt").string();
+    const std::string expectations_path = (fs::absolute(out_dir) / "expectations.json").string();
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
@@ -313,12 +320,16 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     input.failures = result.failures;
     input.calculator_failures = host.calculator_failures();
     const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
-    const std::string story = host::format_story(host::story_lines(summary_timeline));
+    const std::vector<host::ExpectationResult> judged =
+        host::judge_expectations(scenario->expectations, summary_timeline, scenario->sim_root, scenario->end_time);
+    const std::string story = host::format_story(host::story_lines(summary_timeline)) + host::format_expectations(judged);
     // The whole summary on standard output only with --verbose; the story always.
     if (verbose) std::fputs(summary.c_str(), stdout);
     else std::fputs(summary.substr(0, summary.find('\n', 1) + 1).c_str(), stdout);  // the "Scenario ..." line
     std::printf("\n%s", story.c_str());
-    if (!write_text(summary_path, summary.substr(1)) || !write_text(story_path, story)) return 2;
+    if (!write_text(summary_path, summary.substr(1)) || !write_text(story_path, story) ||
+        !write_text(expectations_path, host::expectations_json(scenario->name, judged)))
+        return 2;
     std::printf("Summary -> %s\nStory -> %s\n", summary_path.c_str(), story_path.c_str());
     if (options.sound_library) {
         // Silent, of the run's length, when nothing played.
@@ -337,7 +348,13 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
                     static_cast<long long>(debrief->rows()), debrief->png_path().c_str(), debrief->svg_path().c_str());
     }
     for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
-    return result.failures.empty() ? 0 : 1;
+    if (!host::all_met(judged)) {
+        std::fprintf(stderr, "carrier-bench: %s: expectations not met\n", scenario_path.c_str());
+        return 3;
+    }
+    if (!lint_ok) std::fprintf(stderr, "carrier-bench: %s: the lint of the simulator root fails%s\n", scenario_path.c_str(),
+                               strict ? " (--strict)" : "");
+    return result.failures.empty() && lint_ok ? 0 : 1;
 }
 
 }  // namespace
@@ -387,6 +404,8 @@ int bench_main(int argc, char** argv)
         ->check(CLI::Range(0.0, 1e6));
     bool no_debrief = false;
     run_cmd->add_flag("--no-debrief", no_debrief, "write no approach.csv, approach.png and approach.svg");
+    bool run_strict = false;
+    run_cmd->add_flag("--strict", run_strict, "fail the run (exit status 1) when the lint of its root gives warnings");
 
     std::string check_path;
     bool strict = false;
@@ -412,7 +431,8 @@ int bench_main(int argc, char** argv)
         std::fputs(host::vars_listing(markdown ? host::ListingFormat::Markdown : host::ListingFormat::Text).c_str(), stdout);
         return 0;
     }
-    if (*run_cmd) return run(scenario_path, out_dir, module_path, quiet, verbose, recording, snapshot_every, !no_debrief);
+    if (*run_cmd)
+        return run(scenario_path, out_dir, module_path, quiet, verbose, recording, snapshot_every, !no_debrief, run_strict);
     std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
                 default_run_dir().c_str());
     return run(default_scenario_path(), default_run_dir(), module_path, quiet, verbose, recording, snapshot_every);

@@ -130,6 +130,7 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
     const BoatRefs refs = std::make_shared<std::map<std::string, uint32_t>>();
     bool have_run = false;
     bool have_root = false;
+    std::vector<const TiXmlElement*> expects;  // read once <run> gave the end time
     for (const TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
         const std::string kind = e->Value();
         if (kind == "description") {
@@ -196,12 +197,15 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
                     event.actions.push_back(parse_action(r, a, refs));
                 s.events.push_back(std::move(event));
             }
+        } else if (kind == "expect") {
+            expects.push_back(e);
         } else {
             r.fail(e, "unknown element <" + kind + ">");
         }
     }
     if (!have_root) r.fail(root, "the scenario names no <simulator root=\"...\">");
     if (!have_run) r.fail(root, "the scenario has no <run>");
+    for (const TiXmlElement* e : expects) s.expectations.push_back(parse_expectation(r, e, s.end_time));
     if (!r.fixed_sites_named().empty()) {
         const std::vector<FixedSite> sites = read_fixed_sites(s.sim_root);
         for (const auto& [name, line] : r.fixed_sites_named()) {
@@ -257,6 +261,14 @@ std::optional<Scenario> load_scenario(const std::string& path, std::string* erro
             std::string reason;
             if (event.condition && !checker.check(*event.condition, &reason)) {
                 *error = path + ":" + std::to_string(event.line) + ": bad condition \"" + *event.condition + "\": " + reason;
+                return std::nullopt;
+            }
+        }
+        for (const Expectation& x : scenario.expectations) {
+            std::string reason;
+            if (!x.code.empty() && !checker.check(x.code, &reason)) {
+                *error = path + ":" + std::to_string(x.line) + ": bad " + (x.named || x.kind == ExpectKind::Variable ? "variable" : "condition") +
+                         " \"" + x.code + "\": " + reason;
                 return std::nullopt;
             }
         }
@@ -340,6 +352,11 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
         }
     }
     host.connect_gauges();
+    const auto watch = watch_expectations(host, scenario.expectations);
+    struct StopWatch {
+        const std::shared_ptr<ExpectationWatch>& watch;
+        ~StopWatch() { stop_watching(watch); }
+    } stop_watch{watch};
 
     const int64_t last_frame = last_frame_of(scenario);
     if (last_frame < 0) {

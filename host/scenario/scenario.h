@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "host/scenario/expectations.h"
 
 namespace host {
 
@@ -70,6 +71,7 @@ struct Scenario {
     std::vector<PanelPlacement> panel;
     std::vector<ScenarioAction> setup;  // world set-up, before module start
     std::vector<ScenarioEvent> events;
+    std::vector<Expectation> expectations;  // <expect> elements, judged after the run
 };
 
 // Reads and validates a scenario. On a bad file returns nullopt with an error
