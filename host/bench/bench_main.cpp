@@ -9,6 +9,8 @@
 //   carrier-bench check SCENARIO          validates a scenario (and lints its root) without running it
 //   carrier-bench lint [SIMROOT]          lints a simulator root's configuration files
 //   carrier-bench vars                    lists the variables, units and key events the bench knows
+//   carrier-bench test [PATH...]          runs every scenario of the folders and files, tells which
+//                                         met their expectations (-j N at once, --junit FILE)
 //
 // Exit status: 0 success; 1 a run whose actions failed (timeline and summary
 // are still written), or lint findings that fail; 2 nothing could be done (a
@@ -31,6 +33,8 @@
 #include "host/scenario/scenario_check.h"
 #include "host/record/story.h"
 #include "host/bench/vars_listing.h"
+#include "host/bench/test_command.h"
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -423,7 +427,25 @@ int bench_main(int argc, char** argv)
     CLI::App* vars_cmd = app.add_subcommand("vars", "list the simulator variables, units and key events the bench knows");
     vars_cmd->add_flag("--markdown", markdown, "as Markdown (the text of docs/variables.md)");
 
+    host::TestOptions test_options;
+    test_options.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    test_options.out_dir = "runs/test";
+    CLI::App* test_cmd = app.add_subcommand("test", "run every scenario of the folders and files given and judge their expectations");
+    test_cmd->add_option("paths", test_options.paths, "scenario files and folders (searched recursively)")->required();
+    test_cmd->add_option("-j,--jobs", test_options.jobs, "scenarios run at once (default: the machine's cores)")
+        ->check(CLI::Range(1, 256));
+    test_cmd->add_option("--junit", test_options.junit_path, "also write the verdicts as JUnit XML into FILE");
+    test_cmd->add_option("--out", test_options.out_dir, "the scenarios' run directories go under DIR")->capture_default_str();
+
     CLI11_PARSE(app, argc, argv);
+
+    if (*test_cmd) {
+        test_options.module_path = module_path;
+        std::error_code ec;
+        test_options.bench_path = fs::read_symlink("/proc/self/exe", ec).string();
+        if (ec) test_options.bench_path = argv[0];
+        return host::run_tests(test_options);
+    }
 
     if (*check_cmd) return check(check_path, module_path, strict);
     if (*lint_cmd) return lint(lint_root, strict);
