@@ -34,6 +34,8 @@
 #include "host/record/story.h"
 #include "host/bench/vars_listing.h"
 #include "host/bench/test_command.h"
+#include "host/bench/run_reasons.h"
+#include <algorithm>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -326,7 +328,13 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
     const std::vector<host::ExpectationResult> judged =
         host::judge_expectations(scenario->expectations, summary_timeline, scenario->sim_root, scenario->end_time);
-    const std::string story = host::format_story(host::story_lines(summary_timeline)) + host::format_expectations(judged);
+    std::vector<host::StoryLine> story_lines = host::story_lines(summary_timeline);
+    for (host::StoryLine& reason : host::run_reasons(summary_timeline, scenario->sim_root, host::boats_seen(host),
+                                                     scenario->end_time))
+        story_lines.push_back(std::move(reason));
+    std::stable_sort(story_lines.begin(), story_lines.end(),
+                     [](const host::StoryLine& a, const host::StoryLine& b) { return a.t < b.t; });
+    const std::string story = host::format_story(story_lines) + host::format_expectations(judged);
     // The whole summary on standard output only with --verbose; the story always.
     if (verbose) std::fputs(summary.c_str(), stdout);
     else std::fputs(summary.substr(0, summary.find('\n', 1) + 1).c_str(), stdout);  // the "Scenario ..." line

@@ -1,0 +1,136 @@
+// The designer's usual mistakes, each made on the bundled recovery and
+// launch: the run says why, once, in its story, and its expectations fail.
+#include "host/build_paths.h"
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+
+#include "host/bench/run_reasons.h"
+#include "host/scenario/expectations.h"
+#include "scenario_fixture.h"
+
+namespace {
+
+using scenario_test::TempRoot;
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string replace_all(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+struct Mistake {
+    const char* what;
+    std::function<std::string(const std::string&)> scenario;  // the default scenario's text, changed
+    std::function<void(const TempRoot&)> root;                 // the simulator root, changed
+    const char* story;                                         // the reason the story gives
+    const char* output;                                        // and what run prints besides (or "")
+    int status = 3;                                            // some of the scenario's expectations fail
+};
+
+TEST(RunReasons, EachSilentFailureIsNamed)
+{
+    const auto same = [](const std::string& s) { return s; };
+    const auto untouched = [](const TempRoot&) {};
+    const Mistake mistakes[] = {
+        {"a misspelt carrier-list attribute", same,
+         [](const TempRoot& r) { r.patch("ZEB_Carrier.xml", "ILS_Zcoord=\"-90\"", "ILS_Zcord=\"-90\""); }, "",
+         "ILS_Zcord: did you mean ILS_Zcoord?"},
+        {"a frequency with no entry",
+         [](const std::string& s) { return replace_all(s, "area=\"7\" count=\"2\"", "area=\"7\" count=\"3\""); }, untouched,
+         "112.80 MHz: no entry in the carrier list", ""},
+        {"a Sim_Name differing in case", same,
+         [](const TempRoot& r) {
+             r.patch("ZEB_Carrier.xml", "Sim_Name=\"Carrier Nimitz CVN-68\"", "Sim_Name=\"Carrier NIMITZ CVN-68\"");
+         },
+         "112.70 MHz: CVN-68 Nimitz: no boat titled \"Carrier NIMITZ CVN-68\" within 200 km; \"Carrier Nimitz CVN-68\" "
+         "differs only in case",
+         ""},
+        {"a ship title not among the boats",
+         [](const std::string& s) { return replace_all(s, "Carrier Nimitz CVN-68", "Carrier Nimitz CVN-86"); }, untouched,
+         "no boat titled \"Carrier Nimitz CVN-68\" within 200 km; nearest: \"Carrier Nimitz CVN-86\" (", ""},
+        {"a missing sound file", same,
+         [](const TempRoot& r) { fs::remove(r.dir / "simroot/Gauges/Sounds/English/lineup.wav"); },
+         "silent: LineUp \"LSO: Check your line-up\" shown, its sound Gauges/Sounds/English/lineup.wav did not load",
+         "LineUp: the sound file"},
+        {"a helicopter that is not installed",
+         [](const std::string& s) { return replace_all(s, "<container title=\"SH-60 Seahawk Plane Guard\"/>", ""); },
+         untouched, "AI object \"SH-60 Seahawk Plane Guard\" refused (no container with this title: not installed), retried ",
+         "", 0},  // the approach itself needs no helicopter
+        {"a radio never tuned",
+         [](const std::string& s) {
+             return std::regex_replace(s, std::regex("<event name=\"Tune TACAN[^]*?</event>"), "");
+         },
+         untouched, "the radio was never tuned", ""},
+    };
+    for (const Mistake& m : mistakes) {
+        SCOPED_TRACE(m.what);
+        TempRoot root;
+        m.root(root);
+        const fs::path path = root.dir / "scenario.xml";
+        std::ofstream(path) << m.scenario(read_file(scenario_test::source_path("scenarios/default.xml")));
+        const fs::path out = root.dir / "run";
+        const std::string log = (root.dir / "log.txt").string();
+        const std::string command = (fs::path(CARRIER_MODULE_PATH).parent_path() / "carrier-bench").string() + " run " +
+                                    path.string() + " --quiet --no-debrief --out " + out.string() + " >" + log + " 2>&1";
+        const int status = std::system(command.c_str());
+        const std::string output = read_file(log);
+        const std::string story = read_file(out / "story.txt");
+        EXPECT_EQ(WEXITSTATUS(status), m.status) << output;
+        EXPECT_NE(story.find(m.story), std::string::npos) << story;
+        EXPECT_NE(output.find(m.output), std::string::npos) << output;
+        // Once: the reason is not repeated every frame.
+        if (*m.story) EXPECT_EQ(story.find(m.story), story.rfind(m.story)) << story;
+    }
+}
+
+// The aircraft in the sea is the run's verdict: a story line, and a failed
+// "no ditching" row even when no expectation names it; naming it (a
+// scenario that means to ditch) judges it like any fact.
+TEST(RunReasons, InTheSeaIsTheVerdict)
+{
+    host::Timeline timeline;
+    timeline.set_clock(1.0, 30);
+    timeline.add("key", {{"name", "NAV1_RADIO_SET"}, {"value", 0x11270}, {"source", "scenario"}});
+    timeline.set_clock(1.1, 33);
+    timeline.add("text", {{"text", "TACAN tuned on CVN-68 Nimitz -Lock on-"}});
+    timeline.set_clock(42.0, 1260);
+    timeline.add("flight", {{"what", "in the sea"}, {"along_m", -40.0}});
+    const std::string root = scenario_test::source_path("scenarios/simroot");
+
+    const auto reasons = host::run_reasons(timeline, root, {{"Carrier Nimitz CVN-68", 3.0}}, 60.0);
+    ASSERT_EQ(reasons.size(), 1u);
+    EXPECT_EQ(reasons[0].t, 42.0);
+    EXPECT_EQ(reasons[0].text, "verdict: the aircraft ended in the sea; the run is not a clean one");
+
+    const auto unnamed = host::judge_expectations({}, timeline, root, 60.0);
+    ASSERT_EQ(unnamed.size(), 1u);
+    EXPECT_FALSE(unnamed[0].met);
+    EXPECT_EQ(unnamed[0].observed, "1 time: at t=42.00");
+
+    host::Expectation ditch;
+    ditch.name = "ditches";
+    ditch.fact = "ditching";
+    const auto named = host::judge_expectations({ditch}, timeline, root, 60.0);
+    ASSERT_EQ(named.size(), 1u);
+    EXPECT_TRUE(named[0].met);
+}
+
+}  // namespace
