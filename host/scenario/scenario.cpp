@@ -40,7 +40,16 @@ ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRe
             if (!Reader::parse_uint32(event, &id))
                 r.fail(e, "key event \"" + event + "\" is not a number from 0 to 0xFFFFFFFF");
         }
-        const uint32_t value = e->Attribute("value") ? r.unsigned_number(e, "value") : 0;
+        const char* raw = e->Attribute("value");
+        if ((event == "NAV1_RADIO_SET" || event == "NAV2_RADIO_SET") && raw && std::strchr(raw, '.')) {
+            // A frequency written in MHz: the key takes packed BCD of hundredths.
+            const double mhz = std::atof(raw);
+            const long hundredths = std::lround(mhz * 100.0);
+            r.fail(e, "the value of " + event + " is BCD of the frequency's hundredths: " + raw + " MHz is 0x" +
+                          (hundredths > 0 && hundredths < 100000 ? std::to_string(hundredths) : std::string("....")) +
+                          ", not \"" + raw + "\"");
+        }
+        const uint32_t value = raw ? r.unsigned_number(e, "value") : 0;
         return {"key " + event, e->Row(), [=](Host& host, std::string*) {
                     host.trigger_key_event(id, value, "scenario");
                     return true;
@@ -336,7 +345,11 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
         bool found = false;
         for (GAUGEHDR* const* g = host.linkage()->gauge_header_ptrs; *g; ++g) found = found || p.gauge == (*g)->gauge_name;
         if (!found) {
-            result.error = scenario.path + ":" + std::to_string(p.line) + ": the module has no gauge named \"" + p.gauge + "\"";
+            std::vector<std::string> names;
+            for (GAUGEHDR* const* g = host.linkage()->gauge_header_ptrs; *g; ++g) names.emplace_back((*g)->gauge_name);
+            const std::string near = nearest_name(p.gauge, names);
+            result.error = scenario.path + ":" + std::to_string(p.line) + ": the module has no gauge named \"" + p.gauge + "\"" +
+                           (near.empty() ? "" : " (did you mean " + near + "?)");
             return result;
         }
     }

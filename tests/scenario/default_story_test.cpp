@@ -294,7 +294,11 @@ TEST_F(DefaultStory, TheStoryTellsTheRunAndTheBenchPrintsTheSameStory)
     };
     const std::string printed = read(out);
     EXPECT_EQ(WEXITSTATUS(status), 0) << printed;
-    EXPECT_EQ(read(dir / "story.txt"), story);
+    // The same story, then the table of the scenario's expectations.
+    const std::string told = read(dir / "story.txt");
+    EXPECT_EQ(told.substr(0, story.size()), story);
+    EXPECT_EQ(told.substr(story.size()).rfind("Expectations:\n", 0), 0u) << told;
+    EXPECT_NE(told.find("  10 of 10 met\n"), std::string::npos) << told;
     EXPECT_NE(printed.find(story), std::string::npos) << printed;
     EXPECT_GT(printed.find("Debrief -> "), printed.find(story)) << printed;
     EXPECT_EQ(printed.find("What happened"), std::string::npos) << "the whole summary only with --verbose";

@@ -134,3 +134,31 @@ TEST(RunReasons, InTheSeaIsTheVerdict)
 }
 
 }  // namespace
+
+namespace {
+
+// Mistakes the reader names with what was meant.
+TEST(RunReasons, TheReaderSaysWhatWasMeant)
+{
+    TempRoot root;
+    const struct {
+        const char* body;
+        const char* error;
+    } cases[] = {
+        {R"x(<world><boat title="B" latitude="1" longitude="2" heding="60"/></world><run end="1"/>)x",
+         "<boat> has an unknown attribute \"heding\" (did you mean \"heading\"?)"},
+        {R"x(<run end="1"><event time="0"><key event="NAV1_RADIO_SET" value="109.35"/></event></run>)x",
+         "the value of NAV1_RADIO_SET is BCD of the frequency's hundredths: 109.35 MHz is 0x10935, not \"109.35\""},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(host::load_scenario(root.scenario(c.body), &error));
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+    // A gauge the module lacks: the run names the one meant, as check does.
+    scenario_test::PathRun run(root.scenario(R"x(<panel><gauge name="Aproach_Ctrl"/></panel><run end="1"/>)x"));
+    EXPECT_NE(run.result.error.find("no gauge named \"Aproach_Ctrl\" (did you mean Approach_Ctrl?)"), std::string::npos)
+        << run.result.error;
+}
+
+}  // namespace
