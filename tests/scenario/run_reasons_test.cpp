@@ -162,3 +162,21 @@ TEST(RunReasons, TheReaderSaysWhatWasMeant)
 }
 
 }  // namespace
+
+namespace {
+
+// Ashore the story counts from the threshold and ends with the stop.
+TEST(RunReasons, TheFixedSiteStoryEndsWithTheStopOnTheRunway)
+{
+    scenario_test::ScenarioRun run("scenarios/fixed_site.xml");
+    ASSERT_TRUE(run.result.completed) << run.error << run.result.error;
+    std::string touchdown, last_flight;
+    for (const host::StoryLine& line : host::story_lines(run.timeline())) {
+        if (line.text.rfind("touchdown", 0) == 0) touchdown = line.text;
+        if (line.text.rfind("touchdown", 0) == 0 || line.text.rfind("stopped", 0) == 0) last_flight = line.text;
+    }
+    EXPECT_NE(touchdown.find("up the landing area from the threshold"), std::string::npos) << touchdown;
+    EXPECT_EQ(last_flight.rfind("stopped on the runway: ", 0), 0u) << last_flight;
+}
+
+}  // namespace
