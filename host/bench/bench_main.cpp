@@ -292,6 +292,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     });
     const std::vector<double> samples = host::sample_times(scenario->end_time);
     size_t next_sample = 0;
+    for (const std::string& skipped : scenario->panel_skipped) std::printf("%s\n", skipped.c_str());
     if (!quiet) std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
     host::RunProgress progress(scenario->end_time, stderr, isatty(fileno(stderr)) != 0);
     const auto result = host::run_scenario(*scenario, host, [&](double t) {

@@ -6,6 +6,7 @@
 #include "host/scenario/scenario.h"
 #include "host/scenario/scenario_reader.h"
 #include "host/scenario/track_replay.h"
+#include "host/scenario/panel_cfg.h"
 
 #include "host/panel/gauge_panel.h"
 #include "host/panel/panel_drawing.h"
@@ -165,7 +166,23 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
             if (auto a = r.flag(e, "sound_library")) s.sound_library = *a;
             have_root = true;
         } else if (kind == "panel") {
-            r.only(e, {});
+            r.only(e, {"file", "window"});
+            if (e->Attribute("file")) {
+                if (e->FirstChildElement()) r.fail(e, "a <panel file=...> takes its gauges from the file, not from <gauge>");
+                const std::string cfg = (base / r.text(e, "file")).string();
+                std::vector<PanelCfgGauge> gauges;
+                std::string cfg_error;
+                if (!read_panel_cfg(cfg, r.text(e, "window", false, "Window00"), &gauges, &cfg_error))
+                    throw ParseError{cfg_error, e->Row(), true};
+                for (const PanelCfgGauge& g : gauges) {
+                    const std::string where = cfg + ":" + std::to_string(g.line) + ": ";
+                    std::string module = g.module;
+                    for (char& c : module) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                    if (module == PANEL_MODULE_NAME) s.panel.push_back({g.gauge, g.parameters, e->Row()});
+                    else s.panel_skipped.push_back(where + g.key + "=" + g.module + "!" + g.gauge + ": another module's gauge, skipped");
+                }
+                continue;
+            }
             for (const TiXmlElement* g = e->FirstChildElement(); g; g = g->NextSiblingElement()) {
                 if (std::string(g->Value()) != "gauge") r.fail(g, "a <panel> holds only <gauge> elements");
                 r.only(g, {"name", "parameters"});
@@ -283,7 +300,7 @@ std::optional<Scenario> load_scenario(const std::string& path, std::string* erro
         }
         return scenario;
     } catch (const ParseError& e) {
-        *error = path + ":" + std::to_string(e.line) + ": " + e.message;
+        *error = e.located ? e.message : path + ":" + std::to_string(e.line) + ": " + e.message;
         return std::nullopt;
     } catch (const std::exception& e) {
         // Whatever else goes wrong (the file system, memory) is still this

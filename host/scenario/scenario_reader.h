@@ -40,6 +40,7 @@ namespace host::scenario_detail {
 struct ParseError {
     std::string message;
     int line;
+    bool located = false;  // the message names its own FILE:LINE (another file the scenario reads)
 };
 
 // The range of a number a scenario gives, with its unit for the message.

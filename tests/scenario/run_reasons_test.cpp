@@ -180,3 +180,64 @@ TEST(RunReasons, TheFixedSiteStoryEndsWithTheStopOnTheRunway)
 }
 
 }  // namespace
+
+namespace {
+
+// A designer's own panel.cfg: this module's gauges of one window placed with
+// their parameter strings, the others listed as skipped, a bad line refused
+// with its own file and line.
+TEST(PanelCfg, PlacesThisModulesGaugesOfTheWindow)
+{
+    TempRoot root;
+    std::ofstream(root.dir / "panel.cfg") << "// the designer's panel\n"
+                                             "[Window Titles]\n"
+                                             "Window00=Main panel\n"
+                                             "\n"
+                                             "[Window00]\n"
+                                             "size_mm=1024,768\n"
+                                             "gauge00=Carrier_Ops!Tacan_Navigation, 0, 0, 10, 10, NAV1\n"
+                                             "gauge01=fs9gps!gps_500, 100, 50, 300, 200\n"
+                                             "gauge02=carrier_ops!Approach_Ctrl, 5, 5, 1, 1, 9.5\n"
+                                             "gauge03=carrier_ops!Close_Subpanel, 5, 5\n"
+                                             "\n"
+                                             "[Window01]\n"
+                                             "gauge00=carrier_ops!CustomCatapult, 0, 0\n";
+    std::string error;
+    auto scenario = host::load_scenario(root.scenario(R"x(<panel file="panel.cfg" window="Window00"/><run end="1"/>)x"), &error);
+    ASSERT_TRUE(scenario) << error;
+    ASSERT_EQ(scenario->panel.size(), 3u);
+    EXPECT_EQ(scenario->panel[0].gauge, "Tacan_Navigation");
+    EXPECT_EQ(scenario->panel[0].parameters, "NAV1");
+    EXPECT_EQ(scenario->panel[1].gauge, "Approach_Ctrl");
+    EXPECT_EQ(scenario->panel[1].parameters, "9.5");
+    EXPECT_EQ(scenario->panel[2].parameters, "");
+    ASSERT_EQ(scenario->panel_skipped.size(), 1u);
+    EXPECT_NE(scenario->panel_skipped[0].find("panel.cfg:8: gauge01=fs9gps!gps_500: another module's gauge, skipped"),
+              std::string::npos)
+        << scenario->panel_skipped[0];
+    scenario_test::PathRun run(scenario->path);
+    EXPECT_TRUE(run.result.ok) << run.result.error;
+    EXPECT_EQ(run.host->gauges().size(), 3u);
+
+    const struct {
+        const char* line;
+        const char* error;
+    } bad[] = {
+        {"gauge00=Tacan_Navigation, 0, 0", "panel.cfg:2: gauge00: \"Tacan_Navigation\" is not module!Gauge"},
+        {"gauge00=carrier_ops!Tacan_Navigation, left, 0", "panel.cfg:2: gauge00: the position x, y is whole pixels"},
+        {"gauge00=carrier_ops!Tacan_Navigation, 0, 0, 10", "panel.cfg:2: gauge00: a width needs its height"},
+        {"gauge00=carrier_ops!Tacan_Navigation", "panel.cfg:2: gauge00: needs a position"},
+        {"gaugeA=carrier_ops!Tacan_Navigation, 0, 0", "panel.cfg:2: \"gaugea\" is not gaugeNN"},
+        {"[Window00", "panel.cfg:2: a section name needs its closing ]"},
+    };
+    for (const auto& b : bad) {
+        std::ofstream(root.dir / "panel.cfg") << "[Window00]\n" << b.line << "\n";
+        EXPECT_FALSE(host::load_scenario(root.scenario(R"x(<panel file="panel.cfg"/><run end="1"/>)x"), &error));
+        EXPECT_NE(error.find(b.error), std::string::npos) << error;
+    }
+    std::ofstream(root.dir / "panel.cfg") << "[Window00]\ngauge00=carrier_ops!Tacan_Navigation, 0, 0\n";
+    EXPECT_FALSE(host::load_scenario(root.scenario(R"x(<panel file="panel.cfg" window="Window07"/><run end="1"/>)x"), &error));
+    EXPECT_NE(error.find("panel.cfg:1: no [Window07] section (sections: Window00)"), std::string::npos) << error;
+}
+
+}  // namespace
