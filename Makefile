@@ -10,7 +10,7 @@ PACKAGES   := cmake ninja-build g++ pkg-config ccache libtinyxml-dev libcli11-de
               nlohmann-json3-dev libgtest-dev libbenchmark-dev libgeographiclib-dev libcairo2-dev libfontconfig-dev \
               clang libclang-rt-dev valgrind \
               libsndfile1-dev libsamplerate0-dev espeak-ng sox \
-              libplplot-dev plplot-driver-cairo libfmt-dev
+              libplplot-dev plplot-driver-cairo libfmt-dev parallel
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -78,10 +78,11 @@ fuzz: fuzz-build
 	  if ls $$found | grep -q .; then echo "$$name: findings in $$found"; status=1; fi; \
 	done; exit $$status
 
-# The per-frame pass against its floor, then whole runs (a few seconds).
+# The per-frame pass against its floor, whole runs, then a sweep's approaches per minute (a minute or so).
 bench: build
 	$(BUILD)/carrier_benchmarks
 	$(BUILD)/carrier_whole_run $(BUILD)/carrier-bench benchmarks/scenarios
+	$(BUILD)/carrier_sweep_speed $(BUILD)/carrier-bench $(CURDIR)
 
 # Instructions per frame of the frame loop and the module's share (callgrind, a minute or two).
 bench-callgrind: build

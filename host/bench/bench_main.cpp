@@ -6,11 +6,13 @@
 //                                         summary into DIR/summary.txt, the story of the run
 //                                         into DIR/story.txt (and on standard output), the
 //                                         sounds played into DIR/audio.wav
-//   carrier-bench check SCENARIO          validates a scenario (and lints its root) without running it
+//   carrier-bench check SCENARIO          validates a scenario (and lints its root) without running it,
+//                                         or a sweep file and its base scenario
 //   carrier-bench lint [SIMROOT]          lints a simulator root's configuration files
 //   carrier-bench vars                    lists the variables, units and key events the bench knows
 //   carrier-bench test [PATH...]          runs every scenario of the folders and files, tells which
 //                                         met their expectations (-j N at once, --junit FILE)
+//   carrier-bench sweep SWEEP             runs every variation of a sweep file (docs/sweeps.md)
 //
 // Exit status: 0 success; 1 a run whose actions failed (timeline and summary
 // are still written), or lint findings that fail; 2 nothing could be done (a
@@ -37,6 +39,8 @@
 #include "host/bench/run_reasons.h"
 #include <algorithm>
 #include <thread>
+#include "host/bench/sweep.h"
+#include "host/bench/sweep_file.h"
 
 namespace fs = std::filesystem;
 
@@ -78,8 +82,28 @@ int lint(const std::string& root, bool strict)
     return print_lint(host::lint_configuration(root), strict, root) ? 0 : 1;
 }
 
+int check_sweep_file(const std::string& path)
+{
+    std::string error;
+    auto sweep = host::load_sweep(path, &error);
+    if (!sweep) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    const std::vector<std::string> problems = host::check_sweep(*sweep);
+    for (const std::string& p : problems) std::fprintf(stderr, "carrier-bench: %s\n", p.c_str());
+    if (!problems.empty()) {
+        std::printf("%s: refused\n", path.c_str());
+        return 2;
+    }
+    std::printf("%s: ok (%llu runs of %s)\n", path.c_str(), static_cast<unsigned long long>(host::run_count(*sweep)),
+                sweep->scenario_path.c_str());
+    return 0;
+}
+
 int check(const std::string& path, const std::string& module_path, bool strict)
 {
+    if (host::is_sweep_file(path)) return check_sweep_file(path);
     std::string error;
     auto scenario = host::load_scenario(path, &error);
     if (!scenario) {
@@ -446,6 +470,18 @@ int bench_main(int argc, char** argv)
     test_cmd->add_option("--junit", test_options.junit_path, "also write the verdicts as JUnit XML into FILE");
     test_cmd->add_option("--out", test_options.out_dir, "the scenarios' run directories go under DIR")->capture_default_str();
 
+    host::SweepOptions sweep;
+    CLI::App* sweep_cmd = app.add_subcommand(
+        "sweep", "run every variation of a sweep file and write results.csv, summary.txt and plots (docs/sweeps.md)");
+    sweep_cmd->add_option("sweep", sweep.sweep_path, "sweep file (XML)");
+    sweep_cmd->add_option("--out", sweep.out_dir, "the sweep's directory (default: runs/sweeps/<the file's name>)");
+    sweep_cmd->add_option("-j,--jobs", sweep.jobs, "runs at a time (default: the cores)")->check(CLI::Range(1, 1024));
+    sweep_cmd->add_flag("--plan", sweep.plan, "write DIR/jobs.txt, one self-contained command per run, and run nothing");
+    sweep_cmd->add_option("--collect", sweep.collect_dir, "write results.csv, summary.txt and the plots of DIR's results");
+    sweep_cmd->add_option("--run-one", sweep.run_one, "fly run N of the sweep only (a line of the plan)")
+        ->check(CLI::Range(int64_t{0}, static_cast<int64_t>(host::SWEEP_MAX_RUNS)));
+    sweep_cmd->add_flag("--quiet", sweep.quiet, "no progress line and no summary on standard output");
+
     CLI11_PARSE(app, argc, argv);
 
     if (*test_cmd) {
@@ -454,6 +490,11 @@ int bench_main(int argc, char** argv)
         test_options.bench_path = fs::read_symlink("/proc/self/exe", ec).string();
         if (ec) test_options.bench_path = argv[0];
         return host::run_tests(test_options);
+    }
+    if (*sweep_cmd) {
+        sweep.module_path = module_path;
+        sweep.bench_path = executable_dir() + "/carrier-bench";
+        return host::sweep_command(sweep);
     }
 
     if (*check_cmd) return check(check_path, module_path, strict);

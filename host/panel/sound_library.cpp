@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <filesystem>
 
 namespace host {
@@ -84,6 +85,47 @@ bool read_sound_file(const std::string& path, int rate, std::vector<float>* samp
     return true;
 }
 
+bool read_sound_length(const std::string& path, int rate, size_t* length, std::string* error)
+{
+    // The resampler's output length is not a formula of the input's (it is
+    // one sample off rounding for some lengths): the file is decoded once and
+    // its length kept, by path, size and modification time.
+    struct Known {
+        int rate;
+        uintmax_t size;
+        std::filesystem::file_time_type modified;
+        size_t length;
+    };
+    static std::map<std::string, Known> known;
+    std::error_code ec;
+    const std::string key = std::filesystem::canonical(path, ec).string();  // one file by any of its paths
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    const auto modified = std::filesystem::last_write_time(path, ec);
+    auto it = known.find(key);
+    if (!ec && it != known.end() && it->second.rate == rate && it->second.size == size && it->second.modified == modified) {
+        *length = it->second.length;
+        return true;
+    }
+    std::vector<float> samples;
+    if (!read_sound_file(path, rate, &samples, error)) return false;
+    *length = samples.size();
+    if (!ec) known[key] = Known{rate, size, modified, *length};
+    return true;
+}
+
+void preload_sound_lengths(const std::string& dir, int rate)
+{
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string ext = it->path().extension().string();
+        if (ext != ".wav" && ext != ".WAV" && ext != ".ogg" && ext != ".flac") continue;
+        size_t length = 0;
+        std::string error;
+        read_sound_length(it->path().string(), rate, &length, &error);
+    }
+}
+
 SoundLibraryEmulation::SoundLibraryEmulation(Timeline& timeline, std::string root)
     : timeline_(timeline), root_(std::move(root))
 {
@@ -111,7 +153,7 @@ const SoundLibraryEmulation::Sound* SoundLibraryEmulation::sound(int32_t handle)
 double SoundLibraryEmulation::duration_s(int32_t handle) const
 {
     const Sound* s = sound(handle);
-    return s ? static_cast<double>(s->samples.size()) / TRACK_RATE : 0.0;
+    return s ? static_cast<double>(s->length) / TRACK_RATE : 0.0;
 }
 
 // The sound of a handle the caller may use, or null with the reason in `record`.
@@ -163,6 +205,7 @@ int32_t SoundLibraryEmulation::load(const char* path, int32_t group)
                              {"group", group}};
     std::string reason;
     std::vector<float> samples;
+    size_t length = 0;
     if (!path) {
         reason = "no path";
     } else if (*path == '\0') {
@@ -172,11 +215,12 @@ int32_t SoundLibraryEmulation::load(const char* path, int32_t group)
         if (file.is_relative() && !root_.empty()) file = std::filesystem::path(root_) / file;
         std::error_code ec;
         if (!std::filesystem::is_regular_file(file, ec)) reason = "no such file: " + file.string();
-        else read_sound_file(file.string(), TRACK_RATE, &samples, &reason);
+        else if (lengths_only_) read_sound_length(file.string(), TRACK_RATE, &length, &reason);
+        else if (read_sound_file(file.string(), TRACK_RATE, &samples, &reason)) length = samples.size();
     }
     int32_t handle = 0;
     if (reason.empty()) {
-        sounds_.push_back(Sound{path, group, std::move(samples), false});
+        sounds_.push_back(Sound{path, group, std::move(samples), length, false});
         handle = static_cast<int32_t>(sounds_.size());
         record["seconds"] = duration_s(handle);
     } else {

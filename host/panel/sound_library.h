@@ -61,7 +61,8 @@ public:
     struct Sound {
         std::string path;
         int32_t group = 0;
-        std::vector<float> samples;  // mono, TRACK_RATE
+        std::vector<float> samples;  // mono, TRACK_RATE (none when only lengths are kept)
+        size_t length = 0;           // samples at TRACK_RATE
         bool released = false;
     };
     struct Playback {
@@ -69,6 +70,12 @@ public:
         double start_s;       // simulation time it started
         double stop_s = -1;   // when it was stopped or started over; -1: played out
     };
+
+    // Keeps only each loaded sound's length, not its samples: the module sees
+    // the same handles and playing times, the audio track stays silent, and a
+    // file is decoded and resampled once per process, not at each load (runs
+    // that write no audio, e.g. a sweep's, whose parent reads them ahead).
+    void set_lengths_only(bool on) { lengths_only_ = on; }
 
     const std::vector<Playback>& playbacks() const { return playbacks_; }
     const Sound* sound(int32_t handle) const;
@@ -89,6 +96,7 @@ private:
     Sound* usable(int32_t handle, int ordinal, nlohmann::json& record);
     void stop_running(int32_t handle, double now_s);
     double now() const { return timeline_.time(); }
+    bool lengths_only_ = false;
 
     Timeline& timeline_;
     std::string root_;
@@ -100,5 +108,11 @@ private:
 // Reads a sound file as mono samples at `rate` (mixing channels down and
 // resampling when the file differs). False with `error` naming the file.
 bool read_sound_file(const std::string& path, int rate, std::vector<float>* samples, std::string* error);
+// The number of samples read_sound_file gives for the file, remembered by
+// the process after the first time (a process forked later inherits it);
+// false with `error` when the file is not a usable sound.
+bool read_sound_length(const std::string& path, int rate, size_t* length, std::string* error);
+// Reads the lengths of every sound file under `dir` (wav, ogg, flac) ahead.
+void preload_sound_lengths(const std::string& dir, int rate);
 
 }  // namespace host

@@ -270,6 +270,11 @@ std::optional<Scenario> load_scenario(const std::string& path, std::string* erro
             *error = path + ":" + std::to_string(doc.ErrorRow()) + ": " + doc.ErrorDesc();
         return std::nullopt;
     }
+    return load_scenario_document(doc, path, error);
+}
+
+std::optional<Scenario> load_scenario_document(TiXmlDocument& doc, const std::string& path, std::string* error)
+{
     try {
         Reader reader(path);
         Scenario scenario = parse_document(reader, doc);

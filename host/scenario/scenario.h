@@ -12,6 +12,8 @@
 #include "host/host.h"
 #include "host/scenario/expectations.h"
 
+class TiXmlDocument;
+
 namespace host {
 
 // What an action needs from the scenario's world and what it adds to it, for
@@ -78,6 +80,9 @@ struct Scenario {
 // Reads and validates a scenario. On a bad file returns nullopt with an error
 // "FILE:LINE: message".
 std::optional<Scenario> load_scenario(const std::string& path, std::string* error);
+// The same for a document already parsed (a sweep's variation of a scenario):
+// `path` names the file for errors and is where relative paths start from.
+std::optional<Scenario> load_scenario_document(TiXmlDocument& doc, const std::string& path, std::string* error);
 
 struct RunResult {
     bool ok = false;

@@ -1,0 +1,351 @@
+// `carrier-bench sweep` (see sweep.h).
+#include "host/bench/sweep.h"
+
+#include <dlfcn.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <tinyxml.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "config/xml_file.h"
+#include "host/bench/sweep_file.h"
+#include "host/bench/sweep_results.h"
+#include "host/bench/sweep_run.h"
+#include "host/panel/sound_library.h"
+#include "host/record/printf_text.h"
+#include "host/scenario/scenario.h"
+
+namespace fs = std::filesystem;
+
+namespace host {
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void on_interrupt(int) { interrupted = 1; }
+
+std::string shell_quote(const std::string& text)
+{
+    if (!text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./=:+,") ==
+                             std::string::npos)
+        return text;
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string absolute(const std::string& path)
+{
+    std::error_code ec;
+    const fs::path p = fs::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
+// The sweep, its base scenario read once, and its simulator root.
+struct LoadedSweep {
+    SweepBase base;
+    std::unique_ptr<TiXmlDocument> document;
+};
+
+bool load(const std::string& path, LoadedSweep& out, std::string* error)
+{
+    auto sweep = load_sweep(path, error);
+    if (!sweep) return false;
+    out.base.sweep = std::move(*sweep);
+    out.document = std::make_unique<TiXmlDocument>(out.base.sweep.scenario_path.c_str());
+    if (!load_xml_file(*out.document)) {
+        *error = out.base.sweep.scenario_path + ":" + std::to_string(std::max(1, out.document->ErrorRow())) + ": " +
+                 out.document->ErrorDesc();
+        return false;
+    }
+    TiXmlDocument copy(*out.document);
+    auto scenario = load_scenario_document(copy, out.base.sweep.scenario_path, error);
+    if (!scenario) return false;
+    out.base.document = out.document.get();
+    out.base.sim_root = scenario->sim_root;
+    return true;
+}
+
+std::string default_out(const std::string& sweep_path) { return "runs/sweeps/" + fs::path(sweep_path).stem().string(); }
+
+bool finish_outputs(const std::string& out_dir, bool quiet, uint64_t expected, int* status)
+{
+    std::vector<std::string> errors;
+    const std::vector<SweepRunResult> results = read_results(out_dir, &errors);
+    for (const std::string& e : errors) std::fprintf(stderr, "carrier-bench: %s\n", e.c_str());
+    std::string error;
+    if (!write_sweep_outputs(results, out_dir, &error)) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        *status = 2;
+        return false;
+    }
+    size_t failed = 0;
+    for (const SweepRunResult& r : results) failed += r.outcome == "failed";
+    if (!quiet) std::fputs(results_summary(results).c_str(), stdout);
+    std::printf("\n%zu runs -> %s/results.csv, summary.txt, plots (*.png)\n", results.size(), out_dir.c_str());
+    if (expected && results.size() < expected)
+        std::fprintf(stderr, "carrier-bench: %llu of %llu runs have no result yet\n",
+                     static_cast<unsigned long long>(expected - results.size()), static_cast<unsigned long long>(expected));
+    *status = failed || !errors.empty() || (expected && results.size() < expected) ? 1 : 0;
+    return true;
+}
+
+// The sweep's own record in its directory: its file and run count (for
+// --collect, which needs nothing but the directory).
+void write_sweep_record(const SweepFile& sweep, const std::string& out_dir)
+{
+    if (FILE* f = std::fopen((fs::path(out_dir) / "sweep.txt").c_str(), "w")) {
+        std::fprintf(f, "sweep %s\nfile %s\nruns %llu\n", sweep.name.c_str(), absolute(sweep.path).c_str(),
+                     static_cast<unsigned long long>(run_count(sweep)));
+        std::fclose(f);
+    }
+}
+
+uint64_t recorded_runs(const std::string& out_dir)
+{
+    uint64_t runs = 0;
+    if (FILE* f = std::fopen((fs::path(out_dir) / "sweep.txt").c_str(), "r")) {
+        char line[4096];
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, "runs ", 5) == 0) runs = std::strtoull(line + 5, nullptr, 10);
+        std::fclose(f);
+    }
+    return runs;
+}
+
+std::string signal_reason(int sig)
+{
+    const char* name = sigabbrev_np(sig);
+    return printf_text("crashed: signal %d (SIG%s)", sig, name ? name : "?");
+}
+
+class Progress {
+public:
+    Progress(uint64_t total, uint64_t done_before, bool show)
+        : total_(total), before_(done_before), show_(show), start_(std::chrono::steady_clock::now())
+    {
+    }
+    void update(uint64_t done, bool last = false)
+    {
+        if (!show_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!last && now - shown_ < std::chrono::milliseconds(250)) return;
+        shown_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        const uint64_t here = done - before_;
+        const double rate = seconds > 0 ? here / seconds : 0.0;
+        std::string left = "?";
+        if (rate > 0) {
+            const double s = (total_ - done) / rate;
+            left = s < 90 ? printf_text("%.0f s", s) : s < 5400 ? printf_text("%.0f min", s / 60) : printf_text("%.1f h", s / 3600);
+        }
+        std::fprintf(stderr, "\rsweep: %llu/%llu runs (%.0f %%), %.1f runs/s, about %s left   ",
+                     static_cast<unsigned long long>(done), static_cast<unsigned long long>(total_),
+                     total_ ? 100.0 * done / total_ : 100.0, rate, left.c_str());
+        if (last) std::fputc('\n', stderr);
+        std::fflush(stderr);
+    }
+
+private:
+    uint64_t total_, before_;
+    bool show_;
+    std::chrono::steady_clock::time_point start_, shown_{};
+};
+
+int run_pool(const LoadedSweep& loaded, const std::string& out_dir, const SweepOptions& options)
+{
+    const SweepFile& sweep = loaded.base.sweep;
+    const uint64_t total = run_count(sweep);
+    std::vector<uint64_t> todo;
+    for (uint64_t i = 0; i < total; ++i) {
+        std::error_code ec;
+        if (!fs::exists(result_path(out_dir, i), ec)) todo.push_back(i);
+    }
+    if (todo.size() < total)
+        std::printf("%llu of %llu runs already done in %s: running the other %zu\n",
+                    static_cast<unsigned long long>(total - todo.size()), static_cast<unsigned long long>(total),
+                    out_dir.c_str(), todo.size());
+    // The module is loaded once here: every forked run finds it mapped.
+    void* module = dlopen(options.module_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        std::fprintf(stderr, "carrier-bench: cannot load the module: %s\n", dlerror());
+        return 2;
+    }
+    // The sounds' lengths are read once here too, not in every run.
+    preload_sound_lengths(loaded.base.sim_root, SoundLibraryEmulation::TRACK_RATE);
+    const std::string scratch = (fs::path(out_dir) / "scratch").string();
+    const int jobs = options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
+
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    struct sigaction old_int {}, old_term {};
+    sigaction(SIGINT, &action, &old_int);
+    sigaction(SIGTERM, &action, &old_term);
+
+    struct Child {
+        uint64_t index;
+        std::chrono::steady_clock::time_point started;
+        bool killed_for_time = false;
+    };
+    std::map<pid_t, Child> running;
+    Progress progress(total, total - todo.size(), !options.quiet && isatty(fileno(stderr)));
+    uint64_t done = total - todo.size();
+    size_t next = 0;
+    std::string error;
+    auto record_failure = [&](uint64_t index, const std::string& reason) {
+        if (!write_result(failed_result(sweep, index, reason), result_path(out_dir, index), &error))
+            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+    };
+    while ((next < todo.size() && !interrupted) || !running.empty()) {
+        while (!interrupted && next < todo.size() && running.size() < static_cast<size_t>(jobs)) {
+            const uint64_t index = todo[next++];
+            std::fflush(stdout);
+            std::fflush(stderr);
+            const pid_t pid = fork();
+            if (pid == 0) {
+                signal(SIGINT, SIG_DFL);
+                signal(SIGTERM, SIG_DFL);
+                std::string child_error;
+                const SweepRunResult r = run_variation(loaded.base, index, options.module_path, scratch);
+                const bool ok = write_result(r, result_path(out_dir, index), &child_error);
+                if (!ok) std::fprintf(stderr, "carrier-bench: %s\n", child_error.c_str());
+                std::fflush(stderr);
+                _exit(ok ? 0 : 3);
+            }
+            if (pid < 0) {
+                record_failure(index, std::string("cannot start the run: ") + std::strerror(errno));
+                ++done;
+                continue;
+            }
+            running[pid] = {index, std::chrono::steady_clock::now()};
+        }
+        int status = 0;
+        const pid_t pid = waitpid(-1, &status, WNOHANG);
+        if (pid > 0) {
+            auto it = running.find(pid);
+            if (it == running.end()) continue;
+            const Child child = it->second;
+            running.erase(it);
+            std::error_code ec;
+            const bool have = fs::exists(result_path(out_dir, child.index), ec);
+            if (!have && !interrupted) {
+                if (child.killed_for_time) record_failure(child.index, printf_text("timed out after %.0f s", sweep.timeout));
+                else if (WIFSIGNALED(status)) record_failure(child.index, signal_reason(WTERMSIG(status)));
+                else record_failure(child.index, printf_text("exited with status %d without a result", WEXITSTATUS(status)));
+            }
+            if (have || !interrupted) ++done;
+            progress.update(done);
+            continue;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        for (auto& [child_pid, child] : running)
+            if (!child.killed_for_time && now - child.started > std::chrono::duration<double>(sweep.timeout)) {
+                child.killed_for_time = true;
+                kill(child_pid, SIGKILL);
+            }
+        if (interrupted)
+            for (auto& [child_pid, child] : running) kill(child_pid, SIGTERM);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        progress.update(done);
+    }
+    progress.update(done, true);
+    sigaction(SIGINT, &old_int, nullptr);
+    sigaction(SIGTERM, &old_term, nullptr);
+    std::error_code ec;
+    fs::remove_all(scratch, ec);
+    if (interrupted) {
+        std::fprintf(stderr, "carrier-bench: interrupted: %llu of %llu runs done in %s; the same command resumes\n",
+                     static_cast<unsigned long long>(done), static_cast<unsigned long long>(total), out_dir.c_str());
+        return 130;
+    }
+    int status = 0;
+    finish_outputs(out_dir, options.quiet, total, &status);
+    return status;
+}
+
+}  // namespace
+
+bool is_sweep_file(const std::string& path)
+{
+    TiXmlDocument doc(path.c_str());
+    return load_xml_file(doc) && doc.RootElement() && std::strcmp(doc.RootElement()->Value(), "sweep") == 0;
+}
+
+int sweep_command(const SweepOptions& options)
+{
+    if (!options.collect_dir.empty()) {
+        int status = 0;
+        finish_outputs(options.collect_dir, options.quiet, recorded_runs(options.collect_dir), &status);
+        return status;
+    }
+    if (options.sweep_path.empty()) {
+        std::fprintf(stderr, "carrier-bench: sweep: give a sweep file, or --collect DIR\n");
+        return 2;
+    }
+    LoadedSweep loaded;
+    std::string error;
+    if (!load(options.sweep_path, loaded, &error)) {
+        std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+        return 2;
+    }
+    const std::string out_dir = absolute(options.out_dir.empty() ? default_out(options.sweep_path) : options.out_dir);
+    std::error_code ec;
+    fs::create_directories(fs::path(out_dir) / "results", ec);
+    if (ec) {
+        std::fprintf(stderr, "carrier-bench: cannot create %s: %s\n", out_dir.c_str(), ec.message().c_str());
+        return 2;
+    }
+    const uint64_t total = run_count(loaded.base.sweep);
+    if (options.run_one >= 0) {
+        if (static_cast<uint64_t>(options.run_one) >= total) {
+            std::fprintf(stderr, "carrier-bench: the sweep has runs 0 to %llu\n", static_cast<unsigned long long>(total - 1));
+            return 2;
+        }
+        const auto index = static_cast<uint64_t>(options.run_one);
+        if (fs::exists(result_path(out_dir, index), ec)) return 0;  // done before
+        const std::string scratch = (fs::path(out_dir) / ("scratch_" + std::to_string(getpid()))).string();
+        const SweepRunResult r = run_variation(loaded.base, index, options.module_path, scratch);
+        fs::remove_all(scratch, ec);
+        if (!write_result(r, result_path(out_dir, index), &error)) {
+            std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
+            return 2;
+        }
+        return r.outcome == "failed" ? 1 : 0;
+    }
+    write_sweep_record(loaded.base.sweep, out_dir);
+    if (options.plan) {
+        const std::string jobs_path = (fs::path(out_dir) / "jobs.txt").string();
+        FILE* f = std::fopen(jobs_path.c_str(), "w");
+        if (!f) {
+            std::fprintf(stderr, "carrier-bench: cannot write %s\n", jobs_path.c_str());
+            return 2;
+        }
+        const std::string head = shell_quote(absolute(options.bench_path)) + " --module " +
+                                 shell_quote(absolute(options.module_path)) + " sweep " +
+                                 shell_quote(absolute(options.sweep_path)) + " --out " + shell_quote(out_dir) + " --run-one ";
+        for (uint64_t i = 0; i < total; ++i) std::fprintf(f, "%s%llu\n", head.c_str(), static_cast<unsigned long long>(i));
+        if (std::fclose(f) != 0) {
+            std::fprintf(stderr, "carrier-bench: cannot write %s\n", jobs_path.c_str());
+            return 2;
+        }
+        std::printf("%llu runs -> %s\nthen: %s sweep --collect %s\n", static_cast<unsigned long long>(total),
+                    jobs_path.c_str(), shell_quote(absolute(options.bench_path)).c_str(), shell_quote(out_dir).c_str());
+        return 0;
+    }
+    if (!options.quiet)
+        std::printf("Sweep %s: %llu runs of %s into %s\n", loaded.base.sweep.name.c_str(),
+                    static_cast<unsigned long long>(total), loaded.base.sweep.scenario_path.c_str(), out_dir.c_str());
+    return run_pool(loaded, out_dir, options);
+}
+
+}  // namespace host

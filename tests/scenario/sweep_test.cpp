@@ -1,0 +1,171 @@
+// `carrier-bench sweep` end to end with the real module: a small sweep of
+// the bundled base scenario run with -j, the same through a plan and GNU
+// parallel, an interrupted sweep resumed, a run that cannot be made.
+#include "host/build_paths.h"
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string bench_path() { return (fs::path(CARRIER_MODULE_PATH).parent_path() / "carrier-bench").string(); }
+
+std::string read_file(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int shell(const std::string& command, std::string* output = nullptr)
+{
+    const std::string out_file = fs::temp_directory_path() / ("sweep_out_" + std::to_string(getpid()));
+    const int status = std::system((command + " >" + out_file + " 2>&1").c_str());
+    if (output) *output = read_file(out_file);
+    fs::remove(out_file);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+size_t result_files(const fs::path& dir)
+{
+    std::error_code ec;
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(dir / "results", ec)) n += e.path().extension() == ".json";
+    return n;
+}
+
+class SweepTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/carrier_sweeprun_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        // Six approaches and launches: no wind over the deck to 65 kt.
+        sweep = dir / "small.xml";
+        std::ofstream(sweep) << "<sweep name=\"small\" scenario=\"" << CARRIER_SOURCE_DIR
+                             << "/scenarios/sweeps/approach_and_launch.xml\">\n"
+                                "  <param name=\"wind_speed\" values=\"0 20 35\"/>\n"
+                                "  <param name=\"ship_speed\" values=\"0 30\"/>\n"
+                                "</sweep>\n";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // results.csv of the sweep run with -j2 into DIR/name.
+    std::string run_j2(const std::string& name)
+    {
+        std::string output;
+        EXPECT_EQ(shell(bench_path() + " sweep " + sweep.string() + " -j2 --quiet --out " + (dir / name).string(), &output), 0)
+            << output;
+        return read_file(dir / name / "results.csv");
+    }
+
+    fs::path dir, sweep;
+};
+
+TEST_F(SweepTest, RunsEveryVariationAndWritesItsResults)
+{
+    const std::string csv = run_j2("j2");
+    std::istringstream lines(csv);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);) rows.push_back(line);
+    ASSERT_EQ(rows.size(), 7u) << csv;
+    EXPECT_EQ(rows[0].rfind("run,wind_speed,ship_speed,outcome,wire,", 0), 0u) << rows[0];
+    // No wind over the deck: the aircraft closes too fast to be back on the
+    // slope at the wave-off check; 65 kt over the deck: a three-wire trap.
+    EXPECT_EQ(rows[1].rfind("0,0,0,wave-off,,1,", 0), 0u) << rows[1];
+    EXPECT_EQ(rows[6].rfind("5,35,30,trap,3,0,", 0), 0u) << rows[6];
+    // Every run launched; the end speed over the ground falls with the wind.
+    auto end_speed = [](const std::string& row) {
+        std::vector<std::string> cells;
+        std::stringstream s(row);
+        for (std::string cell; std::getline(s, cell, ',');) cells.push_back(cell);
+        return cells.size() > 10 && !cells[10].empty() ? std::stod(cells[10]) : -1.0;
+    };
+    EXPECT_GT(end_speed(rows[1]), end_speed(rows[3]) + 5.0) << rows[1] << "\n" << rows[3];
+    EXPECT_GT(end_speed(rows[3]), end_speed(rows[5]) + 5.0) << rows[3] << "\n" << rows[5];
+    EXPECT_GT(end_speed(rows[5]), 50.0);
+    for (const char* file : {"summary.txt", "outcomes.png", "heatmap.png", "endspeed.png"})
+        EXPECT_GT(fs::file_size(dir / "j2" / file), 100u) << file;
+    EXPECT_NE(read_file(dir / "j2/summary.txt").find("By wind_speed:"), std::string::npos);
+}
+
+TEST_F(SweepTest, PlanRunThroughGnuParallelGivesTheSameResults)
+{
+    std::string output;
+    ASSERT_EQ(shell("command -v parallel", &output), 0) << "GNU parallel is not installed (Debian package parallel)";
+    const std::string reference = run_j2("j2");
+    const fs::path planned = dir / "planned";
+    ASSERT_EQ(shell(bench_path() + " sweep " + sweep.string() + " --plan --out " + planned.string(), &output), 0) << output;
+    const std::string jobs = read_file(planned / "jobs.txt");
+    EXPECT_EQ(std::count(jobs.begin(), jobs.end(), '\n'), 6) << jobs;
+    ASSERT_EQ(shell("cd / && parallel --will-cite -j2 < " + (planned / "jobs.txt").string(), &output), 0) << output;
+    EXPECT_EQ(result_files(planned), 6u);
+    ASSERT_EQ(shell(bench_path() + " sweep --quiet --collect " + planned.string(), &output), 0) << output;
+    EXPECT_EQ(read_file(planned / "results.csv"), reference);
+}
+
+TEST_F(SweepTest, InterruptedSweepResumesToTheSameResults)
+{
+    const std::string reference = run_j2("j2");
+    const fs::path resumed = dir / "resumed";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        execl(bench_path().c_str(), "carrier-bench", "sweep", sweep.c_str(), "-j1", "--quiet", "--out", resumed.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Stopped once two runs are done.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (result_files(resumed) < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const size_t kept = result_files(resumed);
+    EXPECT_GE(kept, 2u);
+    EXPECT_LT(kept, 6u);
+    EXPECT_FALSE(fs::exists(resumed / "results.csv"));
+
+    std::string output;
+    ASSERT_EQ(shell(bench_path() + " sweep " + sweep.string() + " -j2 --out " + resumed.string(), &output), 0) << output;
+    EXPECT_NE(output.find(std::to_string(kept) + " of 6 runs already done"), std::string::npos) << output;
+    EXPECT_EQ(read_file(resumed / "results.csv"), reference);
+}
+
+TEST_F(SweepTest, ARunThatCannotBeMadeIsARowWithItsReason)
+{
+    std::ofstream(dir / "bad.xml") << "<sweep name=\"bad\" scenario=\"" << CARRIER_SOURCE_DIR
+                                   << "/scenarios/sweeps/approach_and_launch.xml\">\n"
+                                      "  <param name=\"wind_speed\" values=\"150 10\"/>\n"
+                                      "</sweep>\n";
+    std::string output;
+    EXPECT_EQ(shell(bench_path() + " check " + (dir / "bad.xml").string(), &output), 2);
+    EXPECT_NE(output.find("bad.xml:2: wind_speed=150: the scenario refuses it"), std::string::npos) << output;
+    EXPECT_EQ(shell(bench_path() + " sweep " + (dir / "bad.xml").string() + " --quiet --out " + (dir / "bad").string(), &output),
+              1)
+        << output;
+    const std::string csv = read_file(dir / "bad/results.csv");
+    EXPECT_NE(csv.find("\n0,150,failed,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("speed"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\n1,10,"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("\n1,10,failed"), std::string::npos) << csv;
+}
+
+}  // namespace
