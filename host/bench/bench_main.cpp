@@ -10,11 +10,14 @@
 //                                         or a sweep file and its base scenario
 //   carrier-bench lint [SIMROOT]          lints a simulator root's configuration files
 //   carrier-bench vars                    lists the variables, units and key events the bench knows
+//   carrier-bench test [PATH...]          runs every scenario of the folders and files, tells which
+//                                         met their expectations (-j N at once, --junit FILE)
 //   carrier-bench sweep SWEEP             runs every variation of a sweep file (docs/sweeps.md)
 //
 // Exit status: 0 success; 1 a run whose actions failed (timeline and summary
 // are still written), or lint findings that fail; 2 nothing could be done (a
-// bad scenario, a refused check, a module that does not load).
+// bad scenario, a refused check, a module that does not load); 3 a run whose
+// expectations were not all met (test: some scenario failed).
 #include "host/build_paths.h"
 #include <unistd.h>
 
@@ -40,6 +43,10 @@
 #include "host/scenario/scenario_check.h"
 #include "host/record/story.h"
 #include "host/bench/vars_listing.h"
+#include "host/bench/test_command.h"
+#include "host/bench/run_reasons.h"
+#include <algorithm>
+#include <thread>
 #include "host/bench/sweep.h"
 #include "host/bench/sweep_file.h"
 
@@ -319,7 +326,8 @@ bool clear_run_files(const fs::path& dir, const std::vector<std::string>& gauges
 {
     static const char* const RUN_FILES[] = {"timeline.jsonl", "summary.txt", "story.txt", "audio.wav",
                                             "approach.csv",   "approach.png", "approach.svg", "deck.png", "deck.svg", "debrief.html",
-                                            "debrief-screenshot.png", "trapsheet.csv", "passes.json"};
+                                            "debrief-screenshot.png", "trapsheet.csv", "passes.json",
+                                            "expectations.json"};
     std::error_code ec;
     bool ok = true;
     auto remove = [&](const fs::path& path) {
@@ -359,7 +367,7 @@ void catch_stop_signals()
 
 int run(const std::string& scenario_path, const std::string& out_dir, const std::string& module_path, bool quiet,
         bool verbose, const RecordingOptions& recording, double snapshot_every, bool debrief_files = true,
-        const std::string& grading_path = "")
+        const std::string& grading_path = "", bool strict = false)
 {
     std::string error;
     auto scenario = host::load_scenario(scenario_path, &error);
@@ -367,6 +375,10 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
         return 2;
     }
+    // The root's lint findings come first: a misspelt attribute shows only
+    // as symptoms in the run.
+    const host::LintReport lint_report = host::lint_configuration(scenario->sim_root);
+    const bool lint_ok = lint_report.findings.empty() || print_lint(lint_report, strict, scenario->sim_root);
     std::error_code ec;
     fs::create_directories(out_dir, ec);
     if (ec) {
@@ -381,6 +393,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     const std::string audio_path = (fs::absolute(out_dir) / "audio.wav").string();  // before the run enters the sim root
     const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
     const std::string story_path = (fs::absolute(out_dir) / "story.txt").string();
+    const std::string expectations_path = (fs::absolute(out_dir) / "expectations.json").string();
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
@@ -448,6 +461,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     });
     const std::vector<double> samples = host::sample_times(scenario->end_time);
     size_t next_sample = 0;
+    for (const std::string& skipped : scenario->panel_skipped) std::printf("%s\n", skipped.c_str());
     if (!quiet) {
         std::printf("Running %s (%.1f s simulated)\n", scenario_path.c_str(), scenario->end_time);
         std::fflush(stdout);
@@ -494,12 +508,21 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     input.calculator_failures = host.calculator_failures();
     const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
     judge->finish(host);
+    const std::vector<host::ExpectationResult> judged =
+        host::judge_expectations(scenario->expectations, summary_timeline, scenario->sim_root, scenario->end_time);
     std::vector<host::StoryLine> story_lines = host::story_lines(summary_timeline);
     host::add_pass_story(judge->passes(), &story_lines);
-    const std::string story = host::format_story(story_lines);
+    for (host::StoryLine& reason : host::run_reasons(summary_timeline, scenario->sim_root, host::boats_seen(host),
+                                                     scenario->end_time))
+        story_lines.push_back(std::move(reason));
+    std::stable_sort(story_lines.begin(), story_lines.end(),
+                     [](const host::StoryLine& a, const host::StoryLine& b) { return a.t < b.t; });
+    const std::string story = host::format_story(story_lines) + host::format_expectations(judged);
     // The run's files first, then standard output: a reader of standard
     // output that goes away (`| head`) costs nothing of the run directory.
-    if (!write_text(summary_path, summary.substr(1)) || !write_text(story_path, story)) return 2;
+    if (!write_text(summary_path, summary.substr(1)) || !write_text(story_path, story) ||
+        !write_text(expectations_path, host::expectations_json(scenario->name, judged)))
+        return 2;
     if (options.sound_library) {
         // Silent, of the run's length, when nothing played.
         if (!host.sound().write_track(audio_path, host.sim_time(), &error)) {
@@ -548,7 +571,13 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     }
     std::printf("Trap sheet -> %s (%zu passes)\n", pass_files.front().c_str(), judge->passes().size());
     for (const std::string& f : result.failures) std::fprintf(stderr, "carrier-bench: %s\n", f.c_str());
-    return result.failures.empty() ? 0 : 1;
+    if (!host::all_met(judged)) {
+        std::fprintf(stderr, "carrier-bench: %s: expectations not met\n", scenario_path.c_str());
+        return 3;
+    }
+    if (!lint_ok) std::fprintf(stderr, "carrier-bench: %s: the lint of the simulator root fails%s\n", scenario_path.c_str(),
+                               strict ? " (--strict)" : "");
+    return result.failures.empty() && lint_ok ? 0 : 1;
 }
 
 }  // namespace
@@ -626,6 +655,8 @@ int bench_main(int argc, char** argv)
     CLI::App* greenie_cmd = app.add_subcommand("greenie", "the greenie board of the passes of several runs (text and PNG)");
     greenie_cmd->add_option("rundir", greenie_dirs, "run directories, or directories of runs")->required();
     greenie_cmd->add_option("--png", greenie_png, "where the board's picture goes")->capture_default_str();
+    bool run_strict = false;
+    run_cmd->add_flag("--strict", run_strict, "fail the run (exit status 1) when the lint of its root gives warnings");
 
     std::string check_path;
     bool strict = false;
@@ -647,6 +678,16 @@ int bench_main(int argc, char** argv)
     CLI::App* vars_cmd = app.add_subcommand("vars", "list the simulator variables, units and key events the bench knows");
     vars_cmd->add_flag("--markdown", markdown, "as Markdown (the text of docs/variables.md)");
 
+    host::TestOptions test_options;
+    test_options.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    test_options.out_dir = "runs/test";
+    CLI::App* test_cmd = app.add_subcommand("test", "run every scenario of the folders and files given and judge their expectations");
+    test_cmd->add_option("paths", test_options.paths, "scenario files and folders (searched recursively)")->required();
+    test_cmd->add_option("-j,--jobs", test_options.jobs, "scenarios run at once (default: the machine's cores)")
+        ->check(CLI::Range(1, 256));
+    test_cmd->add_option("--junit", test_options.junit_path, "also write the verdicts as JUnit XML into FILE");
+    test_cmd->add_option("--out", test_options.out_dir, "the scenarios' run directories go under DIR")->capture_default_str();
+
     host::SweepOptions sweep;
     CLI::App* sweep_cmd = app.add_subcommand(
         "sweep", "run every variation of a sweep file and write results.csv, summary.txt and plots (docs/sweeps.md)");
@@ -661,6 +702,13 @@ int bench_main(int argc, char** argv)
 
     CLI11_PARSE(app, argc, argv);
 
+    if (*test_cmd) {
+        test_options.module_path = module_path;
+        std::error_code ec;
+        test_options.bench_path = fs::read_symlink("/proc/self/exe", ec).string();
+        if (ec) test_options.bench_path = argv[0];
+        return host::run_tests(test_options);
+    }
     if (*sweep_cmd) {
         sweep.module_path = module_path;
         sweep.bench_path = executable_dir() + "/carrier-bench";
@@ -676,7 +724,7 @@ int bench_main(int argc, char** argv)
     if (*greenie_cmd) return greenie(greenie_dirs, greenie_png);
     if (*run_cmd)
         return run(scenario_path, out_dir, module_path, quiet, verbose, recording, snapshot_every, !no_debrief,
-                   grading_path);
+                   grading_path, run_strict);
     std::printf("No scenario given: running the bundled %s into %s\n", default_scenario_path().c_str(),
                 default_run_dir().c_str());
     return run(default_scenario_path(), default_run_dir(), module_path, quiet, verbose, recording, snapshot_every);

@@ -260,14 +260,19 @@ std::vector<StoryLine> story_lines(const Timeline& timeline)
                 say(e.t, printf_text("on final, %.1f nm out at %.0f kt", number_of(d, "distance_nm"),
                                      number_of(d, "speed_kt")));
             else if (what == "touchdown")
-                say(e.t, printf_text("touchdown %.0f m up the landing area from the ramp, sinking %.1f m/s",
-                                     number_of(d, "along_m"), number_of(d, "sink_mps")));
+                say(e.t, printf_text("touchdown %.0f m up the landing area from the %s, sinking %.1f m/s",
+                                     number_of(d, "along_m"), d.contains("ashore") ? "threshold" : "ramp",
+                                     number_of(d, "sink_mps")));
             else if (what == "wire")
                 say(e.t, printf_text("wire %.0f caught at %.0f kt over the deck", number_of(d, "wire"),
                                      number_of(d, "engage_speed_mps") * KNOTS_PER_MPS));
             else if (what == "arrested")
                 say(e.t, printf_text("stopped: %.0f m of run-out in %.1f s", number_of(d, "runout_m"),
                                      number_of(d, "runout_s")));
+            else if (what == "stopped")
+                say(e.t, printf_text("stopped on the runway: %.0f m of roll-out", number_of(d, "rollout_m")));
+            else if (what == "off the runway")
+                say(e.t, "off the runway");
             else if (what == "bolter")
                 say(e.t, printf_text("bolter: no wire, off the angled deck at %.0f kt",
                                      number_of(d, "airspeed_mps") * KNOTS_PER_MPS));

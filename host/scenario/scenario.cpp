@@ -10,6 +10,7 @@
 
 #include "host/scenario/track_replay.h"
 #include "host/xml_document.h"
+#include "host/scenario/panel_cfg.h"
 
 #include "host/panel/gauge_panel.h"
 #include "host/panel/panel_drawing.h"
@@ -44,7 +45,16 @@ ScenarioAction parse_action(const Reader& r, const TiXmlElement* e, const BoatRe
             if (!Reader::parse_uint32(event, &id))
                 r.fail(e, "key event \"" + event + "\" is not a number from 0 to 0xFFFFFFFF");
         }
-        const uint32_t value = e->Attribute("value") ? r.unsigned_number(e, "value") : 0;
+        const char* raw = e->Attribute("value");
+        if ((event == "NAV1_RADIO_SET" || event == "NAV2_RADIO_SET") && raw && std::strchr(raw, '.')) {
+            // A frequency written in MHz: the key takes packed BCD of hundredths.
+            const double mhz = std::atof(raw);
+            const long hundredths = std::lround(mhz * 100.0);
+            r.fail(e, "the value of " + event + " is BCD of the frequency's hundredths: " + raw + " MHz is 0x" +
+                          (hundredths > 0 && hundredths < 100000 ? std::to_string(hundredths) : std::string("....")) +
+                          ", not \"" + raw + "\"");
+        }
+        const uint32_t value = raw ? r.unsigned_number(e, "value") : 0;
         return {"key " + event, e->Row(), [=](Host& host, std::string*) {
                     host.trigger_key_event(id, value, "scenario");
                     return true;
@@ -140,6 +150,7 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
     const BoatRefs refs = std::make_shared<std::map<std::string, uint32_t>>();
     bool have_run = false;
     bool have_root = false;
+    std::vector<const TiXmlElement*> expects;  // read once <run> gave the end time
     for (const TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
         const std::string kind = e->Value();
         if (kind == "description") {
@@ -165,7 +176,23 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
             if (auto a = r.flag(e, "sound_library")) s.sound_library = *a;
             have_root = true;
         } else if (kind == "panel") {
-            r.only(e, {});
+            r.only(e, {"file", "window"});
+            if (e->Attribute("file")) {
+                if (e->FirstChildElement()) r.fail(e, "a <panel file=...> takes its gauges from the file, not from <gauge>");
+                const std::string cfg = (base / r.text(e, "file")).string();
+                std::vector<PanelCfgGauge> gauges;
+                std::string cfg_error;
+                if (!read_panel_cfg(cfg, r.text(e, "window", false, "Window00"), &gauges, &cfg_error))
+                    throw ParseError{cfg_error, e->Row(), true};
+                for (const PanelCfgGauge& g : gauges) {
+                    const std::string where = cfg + ":" + std::to_string(g.line) + ": ";
+                    std::string module = g.module;
+                    for (char& c : module) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                    if (module == PANEL_MODULE_NAME) s.panel.push_back({g.gauge, g.parameters, e->Row()});
+                    else s.panel_skipped.push_back(where + g.key + "=" + g.module + "!" + g.gauge + ": another module's gauge, skipped");
+                }
+                continue;
+            }
             for (const TiXmlElement* g = e->FirstChildElement(); g; g = g->NextSiblingElement()) {
                 if (std::string(g->Value()) != "gauge") r.fail(g, "a <panel> holds only <gauge> elements");
                 r.only(g, {"name", "parameters"});
@@ -206,12 +233,15 @@ Scenario parse_document(const Reader& r, TiXmlDocument& doc)
                     event.actions.push_back(parse_action(r, a, refs));
                 s.events.push_back(std::move(event));
             }
+        } else if (kind == "expect") {
+            expects.push_back(e);
         } else {
             r.fail(e, "unknown element <" + kind + ">");
         }
     }
     if (!have_root) r.fail(root, "the scenario names no <simulator root=\"...\">");
     if (!have_run) r.fail(root, "the scenario has no <run>");
+    for (const TiXmlElement* e : expects) s.expectations.push_back(parse_expectation(r, e, s.end_time));
     if (!r.fixed_sites_named().empty()) {
         std::string unread;
         const std::vector<FixedSite> sites = read_fixed_sites(s.sim_root, &unread);
@@ -275,9 +305,17 @@ std::optional<Scenario> load_scenario_document(TiXmlDocument& doc, const std::st
                 return std::nullopt;
             }
         }
+        for (const Expectation& x : scenario.expectations) {
+            std::string reason;
+            if (!x.code.empty() && !checker.check(x.code, &reason)) {
+                *error = path + ":" + std::to_string(x.line) + ": bad " + (x.named || x.kind == ExpectKind::Variable ? "variable" : "condition") +
+                         " \"" + x.code + "\": " + reason;
+                return std::nullopt;
+            }
+        }
         return scenario;
     } catch (const ParseError& e) {
-        *error = path + ":" + std::to_string(e.line) + ": " + e.message;
+        *error = e.located ? e.message : path + ":" + std::to_string(e.line) + ": " + e.message;
         return std::nullopt;
     } catch (const std::exception& e) {
         // Whatever else goes wrong (the file system, memory) is still this
@@ -341,7 +379,11 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
         bool found = false;
         for (GAUGEHDR* const* g = host.linkage()->gauge_header_ptrs; *g; ++g) found = found || p.gauge == (*g)->gauge_name;
         if (!found) {
-            result.error = scenario.path + ":" + std::to_string(p.line) + ": the module has no gauge named \"" + p.gauge + "\"";
+            std::vector<std::string> names;
+            for (GAUGEHDR* const* g = host.linkage()->gauge_header_ptrs; *g; ++g) names.emplace_back((*g)->gauge_name);
+            const std::string near = nearest_name(p.gauge, names);
+            result.error = scenario.path + ":" + std::to_string(p.line) + ": the module has no gauge named \"" + p.gauge + "\"" +
+                           (near.empty() ? "" : " (did you mean " + near + "?)");
             return result;
         }
     }
@@ -357,6 +399,11 @@ RunResult run_scenario(Scenario& scenario, Host& host, const std::function<void(
         }
     }
     host.connect_gauges();
+    const auto watch = watch_expectations(host, scenario.expectations);
+    struct StopWatch {
+        const std::shared_ptr<ExpectationWatch>& watch;
+        ~StopWatch() { stop_watching(watch); }
+    } stop_watch{watch};
 
     const int64_t last_frame = last_frame_of(scenario);
     if (last_frame < 0) {

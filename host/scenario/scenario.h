@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "host/scenario/expectations.h"
 
 class TiXmlDocument;
 
@@ -74,8 +75,10 @@ struct Scenario {
     bool auto_sim_start = true;
     bool sound_library = true;  // <simulator sound_library="0">: the host offers no sound library
     std::vector<PanelPlacement> panel;
+    std::vector<std::string> panel_skipped;  // <panel file=...>: "FILE:LINE: gaugeNN=module!Gauge: ..." not placed
     std::vector<ScenarioAction> setup;  // world set-up, before module start
     std::vector<ScenarioEvent> events;
+    std::vector<Expectation> expectations;  // <expect> elements, judged after the run
 };
 
 // Reads and validates a scenario. On a bad file returns nullopt with an error

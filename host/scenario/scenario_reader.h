@@ -40,6 +40,7 @@ namespace host::scenario_detail {
 struct ParseError {
     std::string message;
     int line;
+    bool located = false;  // the message names its own FILE:LINE (another file the scenario reads)
 };
 
 // The range of a number a scenario gives, with its unit for the message.
@@ -150,7 +151,11 @@ public:
         for (const TiXmlAttribute* a = e->FirstAttribute(); a; a = a->Next()) {
             bool ok = false;
             for (const char* name : allowed) ok = ok || std::string(name) == a->Name();
-            if (!ok) fail(e, std::string("<") + e->Value() + "> has an unknown attribute \"" + a->Name() + "\"");
+            if (ok) continue;
+            std::vector<std::string> known(allowed.begin(), allowed.end());
+            const std::string near = nearest_name(a->Name(), known);
+            fail(e, std::string("<") + e->Value() + "> has an unknown attribute \"" + a->Name() + "\"" +
+                        (near.empty() ? "" : " (did you mean \"" + near + "\"?)"));
         }
     }
 

@@ -99,6 +99,7 @@ void FlownAircraft::note(const char* what, double a_value, const char* a_name, d
 {
     if (!timeline_) return;
     nlohmann::json data = {{"what", what}, {"phase", flight_phase_name(phase_)}};
+    if (ashore_) data["ashore"] = true;  // a fixed site's runway, not a deck
     if (a_name) data[a_name] = a_value;
     if (b_name) data[b_name] = b_value;
     timeline_->add("flight", std::move(data));
