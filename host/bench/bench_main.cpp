@@ -394,6 +394,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     const std::string summary_path = (fs::absolute(out_dir) / "summary.txt").string();
     const std::string story_path = (fs::absolute(out_dir) / "story.txt").string();
     const std::string expectations_path = (fs::absolute(out_dir) / "expectations.json").string();
+    const std::string run_dir = fs::absolute(out_dir).string();  // the run enters the sim root: absolute now
 
     host::HostOptions options = host::host_options_for(*scenario, module_path);
     options.echo_stderr = !quiet;
@@ -531,7 +532,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         }
     }
     std::vector<std::string> pass_files;
-    if (!host::write_pass_files(judge->passes(), judge->config(), scenario->name, fs::absolute(out_dir).string(),
+    if (!host::write_pass_files(judge->passes(), judge->config(), scenario->name, run_dir,
                                 &pass_files, &error)) {
         std::fprintf(stderr, "carrier-bench: trap sheet: %s\n", error.c_str());
         return 1;
@@ -541,7 +542,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     // The deck from above and the page are written with the other files,
     // before anything is printed; the page is made from the files just
     // written and nothing above depends on it.
-    const std::string dir = fs::absolute(out_dir).string();
+    const std::string& dir = run_dir;
     bool deck_written = false;
     if (debrief_files && debrief_ok) {
         deck_written = host::write_deck_picture(host, *deck_track, scenario->sim_root, dir, scenario->name, &debrief_error);
