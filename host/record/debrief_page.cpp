@@ -129,6 +129,8 @@ std::string json_html(const nlohmann::json& v, int depth = 0)
             out += "<tr><th>" + html_escape(it.key()) + "</th><td>" + json_html(it.value(), depth + 1) + "</td></tr>\n";
         return out + "</table>";
     }
+    // Ranges, times and points read to two decimals (the files keep every digit).
+    if (v.is_number_float()) return html_escape(printf_text("%.2f", v.get<double>()));
     return html_escape(v.dump());
 }
 
