@@ -510,7 +510,8 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
     const std::string summary = host::format_summary(input) + catapult_summary(summary_timeline);
     judge->finish(host);
     const std::vector<host::ExpectationResult> judged =
-        host::judge_expectations(scenario->expectations, summary_timeline, scenario->sim_root, scenario->end_time);
+        host::judge_expectations(scenario->expectations, summary_timeline, scenario->sim_root, scenario->end_time,
+                                 &judge->passes());
     std::vector<host::StoryLine> story_lines = host::story_lines(summary_timeline);
     host::add_pass_story(judge->passes(), &story_lines);
     for (host::StoryLine& reason : host::run_reasons(summary_timeline, scenario->sim_root, host::boats_seen(host),

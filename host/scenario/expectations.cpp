@@ -2,6 +2,7 @@
 // the run, reading facts from the timeline after it, and the verdict.
 // Index: [sound lists] [facts] [reading] [watching] [judging] [output]
 #include "host/scenario/expectations.h"
+#include "host/record/grading.h"
 #include "host/scenario/scenario_reader.h"
 
 #include "host/host.h"
@@ -136,6 +137,21 @@ std::vector<FactOccurrence> observe_go_around(const FactInput& in, const Expecta
     return flight_events(in, {"go around"});
 }
 
+// Every judged pass: when it ended, its grade and points.
+std::vector<FactOccurrence> observe_grade(const FactInput& in, const Expectation&)
+{
+    std::vector<FactOccurrence> out;
+    if (!in.passes) return out;
+    for (const Pass& pass : *in.passes) {
+        FactOccurrence o;
+        o.t = pass.t_end;
+        o.number = pass.points;
+        o.text = pass.grade;
+        out.push_back(std::move(o));
+    }
+    return out;
+}
+
 std::vector<FactOccurrence> observe_ditching(const FactInput& in, const Expectation&)
 {
     return flight_events(in, {"in the sea", "off the runway"});
@@ -206,6 +222,7 @@ const std::vector<FactDefinition>& fact_table()
         {"launch", FactValue::Number, " kt", "the aircraft left the deck (its ground speed)", observe_launch},
         {"end_speed", FactValue::Number, " kt", "a catapult stroke's end speed (the last velocity command)", observe_end_speed},
         {"ditching", FactValue::None, "", "the aircraft ended in the sea or off the runway", observe_ditching},
+        {"grade", FactValue::Text, "", "the bench's grade of a pass; grade= asks for that grade or a better one", observe_grade},
     };
     return table;
 }
@@ -222,7 +239,7 @@ namespace scenario_detail {
 
 Expectation parse_expectation(const Reader& r, const TiXmlElement* e, double end_time)
 {
-    r.only(e, {"name", "condition", "var", "fact", "call", "at", "by", "from", "to", "when", "from_nm", "to_nm", "min",
+    r.only(e, {"name", "condition", "var", "fact", "call", "grade", "at", "by", "from", "to", "when", "from_nm", "to_nm", "min",
                "max", "value", "count"});
     Expectation x;
     x.line = e->Row();
@@ -312,7 +329,17 @@ Expectation parse_expectation(const Reader& r, const TiXmlElement* e, double end
     }
 
     const bool text_value = fact && fact->value == FactValue::Text;
-    if (e->Attribute("value")) {
+    if (e->Attribute("grade")) {
+        // grade="OK": this grade or a better one, for every pass.
+        if (x.fact != "grade") r.fail(e, "grade= goes with fact=\"grade\"");
+        x.text = e->Attribute("grade");
+        if (grade_rank(x.text) < 0)
+            r.fail(e, "unknown grade \"" + x.text + "\" (one of _OK_, OK, (OK), B, —, WO, OWO, C)");
+        if (e->Attribute("value") || e->Attribute("min") || e->Attribute("max"))
+            r.fail(e, "grade= takes no value= or min=/max=");
+    } else if (x.fact == "grade") {
+        r.fail(e, "fact=\"grade\" needs grade=\"...\" (the grade asked for, or a better one)");
+    } else if (e->Attribute("value")) {
         if (text_value) {
             x.text = e->Attribute("value");
         } else {
@@ -410,7 +437,7 @@ std::string seconds(double t) { return printf_text("%.2f", t); }
 
 std::string limits(const Expectation& x, const char* unit)
 {
-    if (!x.text.empty()) return " " + x.text;
+    if (!x.text.empty()) return " " + x.text + (x.fact == "grade" ? " or better" : "");
     if (x.min && x.max && *x.min == *x.max) return " " + format_number(*x.min) + unit;
     if (x.min && x.max) return " " + format_number(*x.min) + " to " + format_number(*x.max) + unit;
     if (x.min) return " at least " + format_number(*x.min) + unit;
@@ -494,7 +521,7 @@ ExpectationResult judge_fact(const Expectation& x, const FactDefinition& fact, c
         seen.push_back(o);
     }
     auto inside = [&](const FactOccurrence& o) {
-        if (!x.text.empty()) return o.text == x.text;
+        if (!x.text.empty()) return x.fact == "grade" ? grade_at_least(o.text, x.text) : o.text == x.text;
         return std::isfinite(o.number) && (!x.min || o.number >= *x.min - 1e-9) && (!x.max || o.number <= *x.max + 1e-9);
     };
     if (x.count) r.met = static_cast<int>(seen.size()) == *x.count;
@@ -516,10 +543,12 @@ ExpectationResult judge_fact(const Expectation& x, const FactDefinition& fact, c
 }  // namespace
 
 std::vector<ExpectationResult> judge_expectations(const std::vector<Expectation>& expectations, const Timeline& timeline,
-                                                  const std::string& sim_root, double end_time)
+                                                  const std::string& sim_root, double end_time,
+                                                  const std::vector<Pass>* passes)
 {
     FactInput input;
     input.timeline = &timeline;
+    input.passes = passes;
     input.calls = read_call_files(sim_root);
     std::vector<ExpectationResult> out;
     bool ditching_named = false;

@@ -25,6 +25,8 @@ class TiXmlElement;
 
 namespace host {
 
+struct Pass;  // host/record/grading.h
+
 class Host;
 
 enum class ExpectKind { Condition, Variable, Fact };
@@ -78,6 +80,7 @@ std::vector<CallFile> read_call_files(const std::string& sim_root);
 struct FactInput {
     const Timeline* timeline = nullptr;
     std::vector<CallFile> calls;
+    const std::vector<Pass>* passes = nullptr;  // the bench's judged passes, when the run has them
 };
 
 struct FactDefinition {
@@ -122,7 +125,8 @@ struct ExpectationResult {
 // (call names by file). A ditching no expectation mentions is added as a
 // failed "no ditching" row: a run that ends in the sea is never a clean run.
 std::vector<ExpectationResult> judge_expectations(const std::vector<Expectation>& expectations, const Timeline& timeline,
-                                                  const std::string& sim_root, double end_time);
+                                                  const std::string& sim_root, double end_time,
+                                                  const std::vector<Pass>* passes = nullptr);
 
 // The story's closing table; "" when there is nothing to judge.
 std::string format_expectations(const std::vector<ExpectationResult>& results);

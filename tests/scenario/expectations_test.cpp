@@ -59,7 +59,7 @@ struct Case {
 
 // Each kind, met and not met, against what the default run does: locked at
 // 1.07 s, the ball at 0.75 nm, "high" once at 0.60 nm, wire 3 at 98.8 s, on
-// deck until 109.6 s, launched at 148 kt.
+// deck until 109.6 s, launched at 148 kt; the bench grades the pass "—" (no grade).
 const Case CASES[] = {
     {"locked late", R"x(fact="locked" by="1")x", false, "never; at t=1.07"},
     {"locked in a window", R"x(fact="locked" from="1" to="1.5")x", true, "at t=1.07"},
@@ -76,6 +76,10 @@ const Case CASES[] = {
     {"fast launch", R"x(fact="launch" min="160")x", false, "148.4 kt"},
     {"slow stroke", R"x(fact="end_speed" max="140")x", false, "148.4 kt at t=109.03"},
     {"ditched", R"x(fact="ditching")x", false, "never"},
+    {"graded OK", R"x(fact="grade" grade="OK")x", false, "— at t=98.8"},
+    {"graded a bolter or better", R"x(fact="grade" grade="B")x", false, "— at t=98.8"},
+    {"graded at all", R"x(fact="grade" grade="—")x", true, "— at t=98.8"},
+    {"graded a wave-off or better", R"x(fact="grade" grade="WO")x", true, "— at t=98.8"},
     {"deck state early", R"x(condition="(L:FlightDeck_State, enum) 1 ==" at="50")x", false, "false at t=50.00"},
     {"on deck throughout", R"x(condition="(A:SIM ON GROUND, bool)" from="100" to="105")x", true, "held throughout"},
     {"on deck too early", R"x(condition="(A:SIM ON GROUND, bool)" from="95" to="105")x", false, "false at t=95.00"},
