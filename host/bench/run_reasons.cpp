@@ -1,5 +1,6 @@
 // Why a run went quiet. Index: [inputs] [reasons]
 #include "host/bench/run_reasons.h"
+#include "host/record/json_fields.h"
 
 #include "host/host.h"
 #include "host/record/printf_text.h"
@@ -19,17 +20,6 @@
 namespace host {
 namespace {
 
-std::string text_of(const nlohmann::json& data, const char* key)
-{
-    auto it = data.find(key);
-    return it != data.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-double number_of(const nlohmann::json& data, const char* key, double otherwise = NAN)
-{
-    auto it = data.find(key);
-    return it != data.end() && it->is_number() ? it->get<double>() : otherwise;
-}
 
 // [inputs] -----------------------------------------------------------------------
 struct ListEntry {

@@ -1,5 +1,6 @@
 // The story of a run. Index: [helpers] [the officer] [the story] [formatting]
 #include "host/record/story.h"
+#include "host/record/json_fields.h"
 #include "host/record/printf_text.h"
 
 #include <algorithm>
@@ -15,17 +16,6 @@ namespace {
 constexpr double KNOTS_PER_MPS = 1.0 / 0.514444;
 
 // [helpers] -------------------------------------------------------------------
-std::string text_of(const nlohmann::json& data, const char* key)
-{
-    auto it = data.find(key);
-    return it != data.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-double number_of(const nlohmann::json& data, const char* key, double otherwise = NAN)
-{
-    auto it = data.find(key);
-    return it != data.end() && it->is_number() ? it->get<double>() : otherwise;
-}
 
 // A NAV set key's BCD value in MHz ("0x11270" is 112.70); NaN when it is not BCD.
 double bcd_mhz(double raw)

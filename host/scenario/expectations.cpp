@@ -2,6 +2,7 @@
 // the run, reading facts from the timeline after it, and the verdict.
 // Index: [sound lists] [facts] [reading] [watching] [judging] [output]
 #include "host/scenario/expectations.h"
+#include "host/record/json_fields.h"
 #include "host/record/grading.h"
 #include "host/scenario/scenario_reader.h"
 
@@ -17,17 +18,6 @@ namespace {
 
 constexpr double KNOTS_PER_MPS = 1.0 / 0.514444;
 
-std::string text_of(const nlohmann::json& data, const char* key)
-{
-    auto it = data.find(key);
-    return it != data.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-double number_of(const nlohmann::json& data, const char* key, double otherwise = NAN)
-{
-    auto it = data.find(key);
-    return it != data.end() && it->is_number() ? it->get<double>() : otherwise;
-}
 
 }  // namespace
 
