@@ -514,9 +514,13 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
                                  &judge->passes());
     std::vector<host::StoryLine> story_lines = host::story_lines(summary_timeline);
     host::add_pass_story(judge->passes(), &story_lines);
+    // The first reason no carrier was selected is also the plot's, when it has no approach.
+    std::string no_carrier_cause;
     for (host::StoryLine& reason : host::run_reasons(summary_timeline, scenario->sim_root, host::boats_seen(host),
-                                                     scenario->end_time))
+                                                     scenario->end_time)) {
+        if (reason.no_carrier && no_carrier_cause.empty()) no_carrier_cause = reason.text;
         story_lines.push_back(std::move(reason));
+    }
     std::stable_sort(story_lines.begin(), story_lines.end(),
                      [](const host::StoryLine& a, const host::StoryLine& b) { return a.t < b.t; });
     const std::string story = host::format_story(story_lines) + host::format_expectations(judged);
@@ -539,7 +543,7 @@ int run(const std::string& scenario_path, const std::string& out_dir, const std:
         return 1;
     }
     std::string debrief_error;
-    bool debrief_ok = !debrief_files || debrief->finish(host, &debrief_error);
+    bool debrief_ok = !debrief_files || debrief->finish(host, &debrief_error, no_carrier_cause);
     // The deck from above and the page are written with the other files,
     // before anything is printed; the page is made from the files just
     // written and nothing above depends on it.

@@ -180,11 +180,11 @@ std::vector<StoryLine> run_reasons(const Timeline& timeline, const std::string& 
         for (const ListEntry& l : list)
             if (static_cast<float>(l.mhz) == static_cast<float>(tuning.mhz)) entry = entry ? entry : &l;
         if (!entry)
-            out.push_back({tuning.t, printf_text("%.2f MHz: no entry in the carrier list", tuning.mhz)});
+            out.push_back({tuning.t, printf_text("%.2f MHz: no entry in the carrier list", tuning.mhz), true});
         else if (entry->type == 1 && !std::any_of(boats.begin(), boats.end(), [&](const BoatSeen& b) {
                      return b.title == entry->sim_name && b.distance_km <= SEARCH_KM;
                  }))
-            out.push_back({tuning.t, missing_ship(*entry, boats)});
+            out.push_back({tuning.t, missing_ship(*entry, boats), true});
     }
     for (const std::string& title : refused_order) {
         const Refusal& r = refused[title];
@@ -193,7 +193,7 @@ std::vector<StoryLine> run_reasons(const Timeline& timeline, const std::string& 
                                         r.count - 1 == 1 ? "" : "s")});
     }
     if (tunings.empty() && tuned_texts.empty())
-        out.push_back({end_time, "the radio was never tuned: no carrier was selected, no approach was judged"});
+        out.push_back({end_time, "the radio was never tuned: no carrier was selected, no approach was judged", true});
     return out;
 }
 

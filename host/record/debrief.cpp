@@ -4,6 +4,7 @@
 #include "host/record/debrief.h"
 
 #include "host/record/number_format.h"
+#include "host/record/printf_text.h"
 
 #include <plplot.h>
 
@@ -217,6 +218,13 @@ void Debrief::frame_done(Host& host)
 
     // The plot's samples: the approach while airborne, in front of the landing area, within range.
     const double range = published[ILS_RANGE];
+    if (published[TCN_VALID] == 1.0) {
+        seen_valid_ = true;
+        if (found) {
+            seen_found_ = true;
+            if (std::isfinite(range)) closest_nm_ = std::min(closest_nm_, range);
+        }
+    }
     const bool valid = published[TCN_VALID] == 1.0 && found && range < PLOT_RANGE_NM;
     const bool approach = valid && World::get(user, on_ground) == 0.0 && std::fabs(published[LOC]) < 90.0;
     if (approach) {
@@ -264,9 +272,21 @@ bool Debrief::close_csv(std::string* error)
     return true;
 }
 
-bool Debrief::finish(Host& host, std::string* error)
+std::string Debrief::no_approach_reason() const
+{
+    if (!seen_valid_) return "the TACAN never showed a valid channel";
+    if (!seen_found_) return "the TACAN was tuned, its carrier never found";
+    if (!(closest_nm_ < PLOT_RANGE_NM))
+        return std::isfinite(closest_nm_)
+                   ? printf_text("never within %.0f nm (closest %.1f nm)", PLOT_RANGE_NM, closest_nm_)
+                   : printf_text("never within %.0f nm", PLOT_RANGE_NM);
+    return printf_text("never airborne in front of the landing area within %.0f nm", PLOT_RANGE_NM);
+}
+
+bool Debrief::finish(Host& host, std::string* error, const std::string& cause)
 {
     if (!close_csv(error)) return false;
+    plot_.no_approach = plot_.points.empty() ? (cause.empty() ? no_approach_reason() : cause) : std::string();
     const auto& texts = host.simconnect().texts();
     plot_.calls.clear();
     for (const PendingCall& p : pending_calls_)
@@ -395,9 +415,14 @@ bool draw_approach_plot(const PlotData& data, const std::string& path, const cha
     plwind(x_max, 0.0, 0.0, 1.0);
     plcol0(BLACK);
     plschr(0.0, 1.0);
-    const std::string title = data.points.empty() ? plot_text(data.title) + ": no approach within range"
-                                                  : plot_text(data.title);
+    const std::string title = data.points.empty() ? plot_text(data.title) + ": no approach" : plot_text(data.title);
     plmtex("t", 1.5, 0.5, 0.5, title.c_str());
+    if (data.points.empty()) {
+        // Why, in the strip the calls would use (the range axis runs right to left).
+        plschr(0.0, 0.8);
+        plptex(x_max / 2.0, 0.6, -1.0, 0.0, 0.5,
+               (data.no_approach.empty() ? std::string("none within range") : plot_text(data.no_approach, 100)).c_str());
+    }
     plschr(0.0, 0.5);
     for (const CallMark& call : data.calls) {
         if (call.range_nm > x_max || call.range_nm < 0) continue;
@@ -433,7 +458,8 @@ bool draw_approach_plot(const PlotData& data, const std::string& path, const cha
         }
         if (!panel.present) {
             plcol0(GREY);
-            plptex(x_max / 2.0, 0.0, 1.0, 0.0, 0.5, "not published");
+            // The range axis runs right to left: text along -x reads left to right.
+            plptex(x_max / 2.0, 0.0, -1.0, 0.0, 0.5, "not published");
             continue;
         }
         // The samples, one line per stretch of approach.

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,8 @@ struct PlotData {
     std::vector<CallMark> calls;
     bool meatball_published = false;
     std::string title;
+    // Why there is no sample, when there is none: written on the plot.
+    std::string no_approach;
 };
 
 // Draws the plot into `path` with a PLplot device ("pngcairo", "svgcairo",
@@ -80,8 +83,15 @@ public:
     void frame_done(Host& host) override;
     // Writes out the CSV's rows (every one whole) and closes it.
     bool close_csv(std::string* error);
-    // Closes the CSV and draws DIR/approach.png and DIR/approach.svg.
-    bool finish(Host& host, std::string* error);
+    // Closes the CSV and draws DIR/approach.png and DIR/approach.svg. A
+    // plot without samples says why: `cause` when the caller knows it (the
+    // run's own reason, e.g. a frequency with no carrier-list entry), else
+    // what the frames showed (see no_approach_reason).
+    bool finish(Host& host, std::string* error, const std::string& cause = {});
+    // Why the frames gave no plot sample, from what they showed: the TACAN
+    // never valid, the carrier never found, never within range (with the
+    // closest range seen), or never airborne in front of the landing area.
+    std::string no_approach_reason() const;
 
     // The CSV's columns, in order.
     static std::vector<std::string> csv_columns();
@@ -126,6 +136,10 @@ private:
     bool in_approach_ = false;
     double last_range_ = 0.0;  // of the last approach frame
     size_t texts_seen_ = 0;
+    // What the frames showed, for a plot without samples.
+    bool seen_valid_ = false;   // the TACAN valid
+    bool seen_found_ = false;   // ... and the carrier found
+    double closest_nm_ = HUGE_VAL;  // the least ILS range while found
     std::vector<PendingCall> pending_calls_;
     std::vector<std::string> names_;  // PUBLISHED_NAMES as strings, for the host's lookups
     PlotData plot_;

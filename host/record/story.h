@@ -24,6 +24,8 @@ namespace host {
 struct StoryLine {
     double t = 0.0;
     std::string text;
+    // A reason why no carrier was selected (so no approach was judged or plotted).
+    bool no_carrier = false;
 };
 
 // Whether a timeline line is one of the officer's checks raised by the

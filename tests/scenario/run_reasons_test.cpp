@@ -79,6 +79,15 @@ TEST(RunReasons, EachSilentFailureIsNamed)
              return std::regex_replace(s, std::regex("<event name=\"Tune TACAN[^]*?</event>"), "");
          },
          untouched, "the radio was never tuned", ""},
+        {"an approach flown into the sea",
+         [](const std::string& s) {
+             // From 1.2 nm, a path 3 degrees under a 2-degree slope: rising at 1 degree
+             // to the touchdown point, 40 m under the deck where it starts: below the sea.
+             return replace_all(replace_all(s, "<deviation from=\"0.50\" to=\"0.36\" line=\"1.8\"/>",
+                                            "<deviation from=\"1.2\" to=\"0.0\" glide=\"-3\"/>"),
+                                "speed=\"140\" hook=\"1\"", "speed=\"140\" gs_angle=\"2\" hook=\"1\"");
+         },
+         untouched, "verdict: the aircraft ended in the sea; the run is not a clean one", ""},
     };
     for (const Mistake& m : mistakes) {
         SCOPED_TRACE(m.what);

@@ -166,6 +166,73 @@ TEST(Debrief, DrawsThePlotAsPngAndSvgWithOrWithoutData)
     EXPECT_EQ(error.rfind("cannot write /nonexistent/dir/x.png", 0), 0u) << error;
 }
 
+// A plot without a sample says why: the caller's cause when it has one,
+// else what the frames showed, from the least to the most that happened.
+TEST(Debrief, APlotWithoutApproachNamesItsReason)
+{
+    struct Case {
+        double valid, found, range;
+        std::string cause, reason;
+    };
+    const Case cases[] = {
+        {0, 0, 14.2, "", "the TACAN never showed a valid channel"},
+        {1, 0, 14.2, "", "the TACAN was tuned, its carrier never found"},
+        {1, 1, 14.2, "", "never within 10 nm (closest 14.2 nm)"},
+        {1, 1, 4.0, "", "never airborne in front of the landing area within 10 nm"},
+        {0, 0, 14.2, "109.35 MHz: no entry in the carrier list", "109.35 MHz: no entry in the carrier list"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        host::Host h(host::HostOptions{});
+        IMPORT_TABLE imports{{PANELS_TABLE_ID, nullptr}, {0, nullptr}};
+        h.install_services(&imports);
+        auto set = [&](const char* name, double v) {
+            host::Host::panel_table.set_named_variable_value(host::Host::panel_table.register_named_variable(name), v);
+        };
+        set("TCN Valid", c.valid);
+        set("Carrier_Is_Found", c.found);
+        set("CarrierType", 2);
+        set("ILS Slant Range", c.range);
+        set("LOC Error", 0.5);
+        // On the ground: within range, still no approach.
+        host::World::set(h.world().user(), var("SIM ON GROUND"), 1);
+        auto debrief = std::make_shared<host::Debrief>();
+        std::string error;
+        ASSERT_TRUE(debrief->open(dir.path.string(), 10, "unit", &error)) << error;
+        h.add_frame_observer(debrief);
+        h.run_frames(3);
+        set("ILS Slant Range", c.range + 1.0);  // the least range is kept
+        h.run_frames(3);
+        ASSERT_TRUE(debrief->finish(h, &error, c.cause)) << error;
+        EXPECT_TRUE(debrief->plot_data().points.empty());
+        EXPECT_EQ(debrief->plot_data().no_approach, c.reason);
+    }
+}
+
+// The range axis runs right to left; the grey "not published" label of a
+// meatball that never showed still reads left to right.
+TEST(Debrief, TheNotPublishedLabelReadsTheRightWayUp)
+{
+    TempDir dir;
+    host::PlotData data;
+    data.title = "t";
+    for (int i = 0; i < 50; ++i) data.points.push_back({3.0 - i * 0.05, 0.1, 0.2, std::nan("")});
+    data.breaks = {0};
+    std::string error;
+    const auto path = dir.path / "p.svg";
+    ASSERT_TRUE(host::draw_approach_plot(data, path.string(), "svgcairo", &error)) << error;
+    const std::string svg = slurp(path);
+    const size_t grey = svg.find("<g style=\"fill:rgb(58.8");
+    ASSERT_NE(grey, std::string::npos);
+    const std::string group = svg.substr(grey, svg.find("</g>", grey) - grey);
+    std::vector<double> xs;
+    for (size_t at = group.find(" x=\""); at != std::string::npos; at = group.find(" x=\"", at + 1))
+        xs.push_back(std::stod(group.substr(at + 4)));
+    ASSERT_EQ(xs.size(), 13u) << group;  // "not published"
+    for (size_t i = 1; i < xs.size(); ++i) EXPECT_GT(xs[i], xs[i - 1]) << i;
+    EXPECT_EQ(group.find("transform"), std::string::npos) << group;
+}
+
 // A title or call in Latin-1 (an officer's text saved by an editor not set to
 // UTF-8) is drawn with U+FFFD for the byte, as the timeline writes it; PLplot
 // would drop the whole label otherwise.
