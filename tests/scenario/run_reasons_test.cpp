@@ -14,6 +14,7 @@
 
 #include "host/bench/run_reasons.h"
 #include "host/scenario/expectations.h"
+#include "host/scenario/panel_cfg.h"
 #include "scenario_fixture.h"
 
 namespace {
@@ -206,7 +207,7 @@ TEST(PanelCfg, PlacesThisModulesGaugesOfTheWindow)
                                              "size_mm=1024,768\n"
                                              "gauge00=Carrier_Ops!Tacan_Navigation, 0, 0, 10, 10, NAV1\n"
                                              "gauge01=fs9gps!gps_500, 100, 50, 300, 200\n"
-                                             "gauge02=carrier_ops!Approach_Ctrl, 5, 5, 1, 1, 9.5\n"
+                                             "gauge02=carrier_ops!Approach_Ctrl, 5, 7, 1, 2, 9.5, x\n"
                                              "gauge03=carrier_ops!Close_Subpanel, 5, 5\n"
                                              "\n"
                                              "[Window01]\n"
@@ -218,12 +219,19 @@ TEST(PanelCfg, PlacesThisModulesGaugesOfTheWindow)
     EXPECT_EQ(scenario->panel[0].gauge, "Tacan_Navigation");
     EXPECT_EQ(scenario->panel[0].parameters, "NAV1");
     EXPECT_EQ(scenario->panel[1].gauge, "Approach_Ctrl");
-    EXPECT_EQ(scenario->panel[1].parameters, "9.5");
+    EXPECT_EQ(scenario->panel[1].parameters, "9.5, x");  // the rest of the line, commas and all
     EXPECT_EQ(scenario->panel[2].parameters, "");
     ASSERT_EQ(scenario->panel_skipped.size(), 1u);
     EXPECT_NE(scenario->panel_skipped[0].find("panel.cfg:8: gauge01=fs9gps!gps_500: another module's gauge, skipped"),
               std::string::npos)
         << scenario->panel_skipped[0];
+    // The file's own reading keeps where each gauge sits.
+    std::vector<host::PanelCfgGauge> placed;
+    ASSERT_TRUE(host::read_panel_cfg((root.dir / "panel.cfg").string(), "window00", &placed, &error)) << error;
+    ASSERT_EQ(placed.size(), 4u);
+    EXPECT_EQ(placed[2].module, "carrier_ops");
+    EXPECT_EQ(placed[2].line, 9);
+    EXPECT_EQ(std::vector<int>({placed[2].x, placed[2].y, placed[2].w, placed[2].h}), std::vector<int>({5, 7, 1, 2}));
     scenario_test::PathRun run(scenario->path);
     EXPECT_TRUE(run.result.ok) << run.result.error;
     EXPECT_EQ(run.host->gauges().size(), 3u);
