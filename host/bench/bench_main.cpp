@@ -339,6 +339,12 @@ bool clear_run_files(const fs::path& dir, const std::vector<std::string>& gauges
     for (const char* name : RUN_FILES) remove(dir / name);
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
+        // A pass's trend plot, trend-N.png.
+        if (name.starts_with("trend-") && name.ends_with(".png") &&
+            name.find_first_not_of("0123456789", 6) == name.size() - 4 && name.size() > 10 && it->is_regular_file(ec)) {
+            remove(it->path());
+            continue;
+        }
         for (const std::string& gauge : gauges) {
             const std::string suffix = "-" + gauge + ".png";
             if (name.size() > suffix.size() && name.ends_with(suffix) && it->is_regular_file(ec)) {

@@ -192,6 +192,8 @@ TEST(BenchFaults, AFailedRunLeavesNoEarlierRunsFiles)
     ASSERT_TRUE(fs::exists(out / "early-CustomCatapult.png"));
     std::ofstream(out / "notes.txt") << "mine";
     std::ofstream(out / "diagram.png") << "mine";
+    std::ofstream(out / "trend-2.png") << "an earlier run's second pass";
+    std::ofstream(out / "trend-notes.png") << "mine";
 
     std::string text = slurp(good);
     text.replace(text.find("gauge name=\"CustomCatapult\""), 27, "gauge name=\"CustomCatapul\"");
@@ -203,6 +205,8 @@ TEST(BenchFaults, AFailedRunLeavesNoEarlierRunsFiles)
     EXPECT_FALSE(fs::exists(out / "early-CustomCatapult.png"));
     EXPECT_TRUE(fs::exists(out / "notes.txt"));
     EXPECT_TRUE(fs::exists(out / "diagram.png"));
+    EXPECT_FALSE(fs::exists(out / "trend-2.png"));
+    EXPECT_TRUE(fs::exists(out / "trend-notes.png"));
 }
 
 // Every number of the command line is checked finite before its range.
