@@ -166,9 +166,16 @@ int check(const std::string& path, const std::string& module_path, bool strict)
     std::vector<std::string> sites;
     for (const host::FixedSite& site : host::read_fixed_sites(scenario->sim_root)) sites.push_back(site.name);
     const auto problems = host::check_scenario(*scenario, gauges, sites);
-    for (const host::ScenarioProblem& p : problems)
+    bool refused = false;
+    for (const host::ScenarioProblem& p : problems) {
+        if (p.warning) {
+            std::printf("%s:%d: warning: %s\n", path.c_str(), p.line, p.message.c_str());
+            continue;
+        }
         std::fprintf(stderr, "carrier-bench: %s:%d: %s\n", path.c_str(), p.line, p.message.c_str());
-    if (!problems.empty() || !config_ok) {
+        refused = true;
+    }
+    if (refused || !config_ok) {
         std::printf("%s: refused\n", path.c_str());
         return 2;
     }

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,22 @@
 class TiXmlDocument;
 
 namespace host {
+
+// A bare world, without the module or a host, in which `carrier-bench check`
+// rehearses the scenario's flown approaches against its ships' turns: the
+// boats, the wind, the ships' steering and the flown aircraft, moved by the
+// actions of <world> and the timed events.
+struct Rehearsal {
+    World world;
+    std::map<std::string, uint32_t> refs;  // boat refs of this world
+    // The first boat titled `title`, or null.
+    SimObject* boat(const std::string& title)
+    {
+        for (auto& [id, object] : world.objects())
+            if (object.kind == ObjectKind::Boat && object.title == title) return world.find(id);
+        return nullptr;
+    }
+};
 
 // What an action needs from the scenario's world and what it adds to it, for
 // `carrier-bench check` (an action that needs a boat no action adds can never
@@ -29,6 +46,10 @@ struct ActionWorld {
     std::string adds_deck_model;            // the boat (title) this action attaches a deck model to
     std::string needs_deck_model;           // the boat (title) whose deck model it flies from or to
     std::string deck_file;                  // a deck model this action attaches to needs_titles[0]
+    // What it does to a rehearsal's bare world (boats, their headings, speeds
+    // and yaw rates, the wind, steering, deck models, a flown approach);
+    // empty for actions that move neither a boat nor the flown aircraft.
+    std::function<void(Rehearsal&)> rehearse;
 };
 
 // One action of an event, already validated. `apply` performs it on a host.

@@ -23,6 +23,10 @@ ScenarioAction parse_set(const Reader& r, const TiXmlElement* e)
     const int index = info->index;
     ActionWorld world;
     if (!object.empty()) world.needs_titles.push_back(object);
+    world.rehearse = [=](Rehearsal& rehearsal) {
+        SimObject* target = object.empty() ? &rehearsal.world.user() : rehearsal.boat(object);
+        if (target) target->values[index] = value;
+    };
     return {"set " + name + " = " + r.text(e, "value") + " " + unit, e->Row(),
             [=](Host& host, std::string* error) {
                 SimObject* target = &host.world().user();
@@ -127,6 +131,33 @@ ScenarioAction parse_boat(const Reader& r, const TiXmlElement* e, const BoatRefs
         world.needs_refs.push_back(ref);
     }
     world.needs_place = relative_to;
+    // Rehearsed: the boat's heading, speed and yaw rate (where it is matters
+    // not to a flown approach, which starts relative to it).
+    world.rehearse = [=](Rehearsal& rehearsal) {
+        SimObject* boat = nullptr;
+        if (action == "add") {
+            boat = rehearsal.world.find(rehearsal.world.add(ObjectKind::Boat, title));
+            if (!ref.empty()) rehearsal.refs[ref] = boat->id;
+            World::set(*boat, var("PLANE LATITUDE"), lat ? *lat * M_PI / 180.0 : 0.0);
+            World::set(*boat, var("PLANE LONGITUDE"), lon ? *lon * M_PI / 180.0 : 0.0);
+            World::set(*boat, var("PLANE HEADING DEGREES TRUE"), heading ? *heading * M_PI / 180.0 : 0.0);
+            World::set(*boat, var("AIRSPEED TRUE"), speed ? *speed * 1852.0 / 3600.0 : 0.0);
+        } else {
+            if (ref.empty()) {
+                boat = rehearsal.boat(title);
+            } else if (auto it = rehearsal.refs.find(ref); it != rehearsal.refs.end()) {
+                boat = rehearsal.world.find(it->second);
+            }
+            if (!boat) return;
+            if (action == "remove") {
+                rehearsal.world.remove(boat->id);
+                return;
+            }
+            if (heading) World::set(*boat, var("PLANE HEADING DEGREES TRUE"), *heading * M_PI / 180.0);
+            if (speed) World::set(*boat, var("AIRSPEED TRUE"), *speed * 1852.0 / 3600.0);
+        }
+        if (yaw) World::set(*boat, var("ROTATION VELOCITY BODY Y"), *yaw * M_PI / 180.0);
+    };
     return {action + " boat " + (ref.empty() ? title : ref), e->Row(), [=](Host& host, std::string* error) {
                 SimObject* boat = nullptr;
                 if (action == "remove") {

@@ -8,6 +8,8 @@
 #include <set>
 
 #include "host/bench/config_lint.h"
+#include "host/world/environment.h"
+#include "host/world/flown_aircraft.h"
 
 namespace host {
 namespace {
@@ -75,7 +77,128 @@ void check_needs(const ScenarioAction& action, const std::set<std::string>& titl
                                         " and no fixed site of the carrier list, so this action fails"});
 }
 
+constexpr double DEG = M_PI / 180.0;
+constexpr double TURNING_RAD_S = 0.05 * DEG;  // a yaw rate below this is a ship on its heading
+
+std::string fixed(double value, int decimals)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
+// One flown approach of a rehearsal, as the ship turned under it.
+struct ApproachWatch {
+    int number = 0;             // of the approaches flown in the rehearsal
+    int flight_line = 0;        // the action that began it
+    int turn_line = 0;          // the action that set the ship turning
+    double turned = 0.0;        // the ship's heading change while it was flown, rad
+    double fastest = 0.0;       // the ship's largest yaw rate, rad/s
+    double limit = 0.0;         // the aircraft's turn rate at its bank limit, rad/s
+    double speed_mps = 0.0;     // at the approach speed
+    double last_turn_m = NAN;   // range from the touchdown point when the ship last turned
+    double worst_deg = 0.0;     // line-up from the groove start to the ramp
+};
+
+void report(const ApproachWatch& w, std::vector<ScenarioProblem>& out)
+{
+    const int line = w.turn_line ? w.turn_line : w.flight_line;
+    const std::string approach = "the flown approach of line " + std::to_string(w.flight_line);
+    if (w.fastest > w.limit) {
+        out.push_back({line, "the ship turns at " + fixed(w.fastest / DEG, 1) + " deg/s during " + approach +
+                                 ", faster than the autopilot can turn the aircraft after its landing line (" +
+                                 fixed(w.limit / DEG, 1) + " deg/s at the bank limit and " +
+                                 fixed(w.speed_mps * 3600.0 / 1852.0, 0) + " kt)", true});
+    } else if (std::fabs(w.turned) >= 0.5 * DEG && w.worst_deg > FOLLOWED_LINE_UP_DEG) {
+        out.push_back({line, "the ship turns " + fixed(std::fabs(w.turned) / DEG, 0) + " deg during " + approach +
+                                 ", the last of it " + fixed(w.last_turn_m / 1852.0, 2) +
+                                 " nm from the touchdown point: too large a turn too close in for the autopilot to "
+                                 "follow (" + fixed(w.worst_deg, 1) + " deg off the landing line in the groove; it "
+                                 "follows within " + fixed(FOLLOWED_LINE_UP_DEG, 0) + ")", true});
+    }
+}
+
 }  // namespace
+
+std::vector<ScenarioProblem> check_turns_followed(const Scenario& scenario)
+{
+    std::vector<ScenarioProblem> warnings;
+    Rehearsal rehearsal;
+    World& world = rehearsal.world;
+    FlownAircraft& flown = FlownAircraft::of(world);
+    Environment::of(world);
+
+    std::optional<ApproachWatch> watch;
+    int approaches = 0, last_flight_line = 0, last_other_line = 0;
+    auto apply = [&](const std::vector<ScenarioAction>& actions) {
+        for (const ScenarioAction& action : actions) {
+            if (!action.world.rehearse) continue;
+            action.world.rehearse(rehearsal);
+            ApproachTruth truth;
+            const int begun = flown.approach_truth(world, &truth) ? truth.approaches : 0;
+            if (begun != approaches) {
+                approaches = begun;
+                last_flight_line = action.line;
+            } else {
+                last_other_line = action.line;
+            }
+        }
+    };
+    auto close = [&] {
+        if (watch) report(*watch, warnings);
+        watch.reset();
+    };
+
+    apply(scenario.setup);
+    // Only the timed events: a condition is the module's or the panel's, which a rehearsal has not.
+    std::vector<bool> fired(scenario.events.size(), false);
+    const int64_t last_frame = last_frame_of(scenario);
+    const double dt = 1.0 / scenario.frame_rate;
+    double yaw_before = 0.0;
+    for (int64_t frame = 1; frame <= last_frame; ++frame) {
+        const double t = static_cast<double>(frame) / scenario.frame_rate;
+        for (size_t i = 0; i < scenario.events.size(); ++i) {
+            const ScenarioEvent& event = scenario.events[i];
+            if (fired[i] || !event.time || event.condition || *event.time > t + 1e-9) continue;
+            fired[i] = true;
+            apply(event.actions);
+        }
+        world.advance(dt);
+
+        ApproachTruth truth;
+        if (!flown.approach_truth(world, &truth) || truth.ashore || truth.phase != FlightPhase::Approach) {
+            close();
+            yaw_before = 0.0;
+            continue;
+        }
+        if (watch && truth.approaches != watch->number) close();
+        if (!watch) {
+            watch = ApproachWatch{};
+            watch->number = truth.approaches;
+            watch->flight_line = last_flight_line;
+            watch->speed_mps = flown.plan().speed_mps;
+            watch->limit = max_turn_rate(flown.params(), watch->speed_mps);
+        }
+        ApproachWatch& w = *watch;
+        const double yaw = truth.ship.yaw_rate;
+        const bool turning = std::fabs(yaw) >= TURNING_RAD_S;
+        if (turning && (std::fabs(yaw_before) < TURNING_RAD_S || !w.turn_line))
+            w.turn_line = last_other_line ? last_other_line : last_flight_line;
+        yaw_before = yaw;
+        const double range = truth.deck->touchdown_m - truth.s_m;
+        if (turning) {
+            w.turned += yaw * dt;
+            w.last_turn_m = range;
+        }
+        w.fastest = std::max(w.fastest, std::fabs(yaw));
+        if (truth.s_m >= -GROOVE_START_M) {
+            const double to_far_end = std::max(truth.deck->landing_length_m - truth.s_m, 1.0);
+            w.worst_deg = std::max(w.worst_deg, std::atan2(std::fabs(truth.c_m), to_far_end) / DEG);
+        }
+    }
+    close();
+    return warnings;
+}
 
 std::vector<ScenarioProblem> check_scenario(const Scenario& scenario, const std::vector<std::string>& gauge_names,
                                             const std::vector<std::string>& fixed_sites)
@@ -113,6 +236,8 @@ std::vector<ScenarioProblem> check_scenario(const Scenario& scenario, const std:
         for (const ScenarioAction& action : event.actions)
             check_needs(action, added.any_titles, added.any_refs, added.any_decks, fixed_sites,
                         "anywhere in the scenario", problems);
+
+    for (ScenarioProblem& warning : check_turns_followed(scenario)) problems.push_back(std::move(warning));
 
     std::stable_sort(problems.begin(), problems.end(),
                      [](const ScenarioProblem& a, const ScenarioProblem& b) { return a.line < b.line; });

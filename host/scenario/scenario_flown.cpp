@@ -33,12 +33,14 @@ ScenarioAction parse_wind(const Reader& r, const TiXmlElement* e)
     r.only(e, {"from", "speed"});
     const double from = ranged(r, e, "from", 0.0, 360.0, NAN) * RAD;
     const double speed = ranged(r, e, "speed", 0.0, 100.0, NAN) * KT;
+    ActionWorld world;
+    world.rehearse = [=](Rehearsal& rehearsal) { rehearsal.world.wind() = WorldWind{from, speed}; };
     return {"wind from " + r.text(e, "from") + " at " + r.text(e, "speed") + " kt", e->Row(),
             [=](Host& host, std::string*) {
                 host.world().wind() = WorldWind{from, speed};
                 environment(host);
                 return true;
-            }};
+            }, world};
 }
 
 ScenarioAction parse_station(const Reader& r, const TiXmlElement* e)
@@ -83,6 +85,9 @@ ScenarioAction parse_deck_model(const Reader& r, const TiXmlElement* e)
             }, [&] {
                 ActionWorld w = on_boat(boat, false, true);
                 w.deck_file = file.string();
+                w.rehearse = [=](Rehearsal& rehearsal) {
+                    if (SimObject* b = rehearsal.boat(boat)) FlownAircraft::of(rehearsal.world).attach_deck(b->id, shared);
+                };
                 return w;
             }()};
 }
@@ -96,25 +101,35 @@ ScenarioAction parse_turn_into_wind(const Reader& r, const TiXmlElement* e)
     if (e->Attribute("wind_over_deck")) wod = ranged(r, e, "wind_over_deck", 0.0, 60.0, NAN) * KT;
     const std::string along = r.text(e, "along", false, "angled");
     if (along != "angled" && along != "axial") r.fail(e, "along is \"angled\" (the landing area) or \"axial\"");
+    // The steering of the boat `b` of `world`, or why there is none.
+    auto steering = [=](World& world, const SimObject* b, SteeredShip* ship, std::string* err) {
+        if (!b) {
+            *err = "no boat titled \"" + boat + "\"";
+            return false;
+        }
+        const DeckModel* deck = FlownAircraft::of(world).deck_of(b->id);
+        if (along == "angled" && !deck) {
+            *err = "the boat has no deck model for along=\"angled\" (attach one with <deck_model>)";
+            return false;
+        }
+        ship->boat_id = b->id;
+        ship->rate = rate;
+        ship->offset = along == "angled" ? deck->landing_angle_deg * RAD : 0.0;
+        ship->wind_over_deck_mps = wod;
+        return true;
+    };
+    ActionWorld world = on_boat(boat, along == "angled");
+    world.rehearse = [=](Rehearsal& rehearsal) {
+        SteeredShip ship;
+        std::string unused;
+        if (steering(rehearsal.world, rehearsal.boat(boat), &ship, &unused)) Environment::of(rehearsal.world).steer(ship);
+    };
     return {"turn " + boat + " into the wind", e->Row(), [=](Host& host, std::string* err) {
-                SimObject* b = boat_by_title(host, boat);
-                if (!b) {
-                    *err = "no boat titled \"" + boat + "\"";
-                    return false;
-                }
-                const DeckModel* deck = flown(host).deck_of(b->id);
-                if (along == "angled" && !deck) {
-                    *err = "the boat has no deck model for along=\"angled\" (attach one with <deck_model>)";
-                    return false;
-                }
                 SteeredShip ship;
-                ship.boat_id = b->id;
-                ship.rate = rate;
-                ship.offset = along == "angled" ? deck->landing_angle_deg * RAD : 0.0;
-                ship.wind_over_deck_mps = wod;
+                if (!steering(host.world(), boat_by_title(host, boat), &ship, err)) return false;
                 environment(host).steer(ship);
                 return true;
-            }, on_boat(boat, along == "angled")};
+            }, world};
 }
 
 ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
@@ -122,10 +137,12 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
     const std::string action = r.text(e, "action", false, "approach");
     if (action == "go_around") {
         r.only(e, {"action"});
+        ActionWorld world;
+        world.rehearse = [](Rehearsal& rehearsal) { FlownAircraft::of(rehearsal.world).go_around("scenario"); };
         return {"flight go around", e->Row(), [](Host& host, std::string*) {
                     flown(host).go_around("scenario");
                     return true;
-                }};
+                }, world};
     }
     if (action == "controls") {
         r.only(e, {"action", "hook", "gear", "throttle"});
@@ -161,7 +178,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
     }
     if (action != "approach") r.fail(e, "flight action must be approach, go_around, catapult or controls, not \"" + action + "\"");
     r.only(e, {"action", "deck", "site", "distance", "right", "altitude", "speed", "gs_angle", "aim_offset", "hook",
-               "gear", "wave_off_on_lights", "runway_length", "runway_width", "aim_point"});
+               "gear", "wave_off_on_lights", "runway_length", "runway_width", "aim_point", "correct_s"});
     const bool to_site = e->Attribute("site") != nullptr;
     if (to_site && e->Attribute("deck")) r.fail(e, "a flight approach goes to a deck or to a site, not both");
     if (!to_site && !e->Attribute("deck"))
@@ -188,6 +205,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
     start.plan.speed_mps = ranged(r, e, "speed", 100.0, 250.0, 140.0) * KT;
     start.plan.gs_angle_deg = ranged(r, e, "gs_angle", 2.0, 6.0, 3.5);
     start.plan.aim_offset_m = ranged(r, e, "aim_offset", -60.0, 150.0, 0.0);
+    if (e->Attribute("correct_s")) start.plan.correct_s = ranged(r, e, "correct_s", 0.5, 30.0, NAN);
     start.hook_down = flag(r, e, "hook", true);
     start.gear_down = flag(r, e, "gear", true);
     start.wave_off_on_lights = flag(r, e, "wave_off_on_lights", false);
@@ -225,6 +243,17 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
                     return false;
                 }, to_place(boat)};
     }
+    // Rehearsed on the line and the slope: what is rehearsed is how the
+    // autopilot follows the deck, not the deviations asked of it.
+    ApproachStart on_line = start;
+    on_line.plan.deviation_count = 0;
+    on_line.wave_off_on_lights = false;
+    ActionWorld world = on_boat(boat, true);
+    world.rehearse = [=](Rehearsal& rehearsal) {
+        std::string unused;
+        if (SimObject* b = rehearsal.boat(boat))
+            FlownAircraft::of(rehearsal.world).begin_approach(rehearsal.world, b->id, on_line, &unused);
+    };
     return {"flight approach to " + boat, e->Row(), [=](Host& host, std::string* err) {
                 SimObject* b = boat_by_title(host, boat);
                 if (!b) {
@@ -232,7 +261,7 @@ ScenarioAction parse_flight(const Reader& r, const TiXmlElement* e)
                     return false;
                 }
                 return flown(host).begin_approach(host.world(), b->id, start, err);
-            }, on_boat(boat, true)};
+            }, world};
 }
 
 std::optional<ScenarioAction> parse_flown_world_action(const Reader& r, const TiXmlElement* e, const std::string& kind)

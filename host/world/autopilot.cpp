@@ -11,7 +11,15 @@ constexpr double DEG = M_PI / 180.0;
 constexpr double HEIGHT_GAIN = 0.5;     // 1/s: vertical speed asked per metre off the path
 constexpr double GAMMA_GAIN = 1.5;      // 1/s
 constexpr double CROSS_GAIN = 0.35;     // 1/s: closing speed asked per metre off the line
-constexpr double MAX_INTERCEPT = 0.36;  // of the closing speed: about 20 degrees
+// Lateral speed towards the line, as a fraction of the closing speed: about
+// 20 degrees off the line's course; steeper, up to 45 degrees, when the line
+// is so far away (after the deck turned) that 20 would not join it a mile out.
+constexpr double MAX_INTERCEPT = 0.36;
+constexpr double STEEP_INTERCEPT = 1.0;
+constexpr double JOIN_M = 1852.0;
+// The roll-out onto the line plans on this fraction of the lateral
+// acceleration of a turn at the bank limit (the rest is the bank's lag).
+constexpr double ROLL_OUT_FRACTION = 0.5;
 constexpr double HEADING_GAIN = 1.5;    // 1/s
 constexpr double SPEED_GAIN = 0.5;      // 1/s
 constexpr double CLIMB_SPEED_GAIN = 2.0;  // 1/s: full power until within a few knots of the climb speed
@@ -73,6 +81,11 @@ double climb_speed(const ApproachPlan& plan, const AircraftState& state)
     return std::min(plan.climb_speed_mps, plan.speed_mps + GEAR_DOWN_MARGIN_MPS);
 }
 
+double max_turn_rate(const AircraftParams& params, double airspeed_mps)
+{
+    return GRAVITY * std::tan(params.max_bank) / std::max(airspeed_mps, 1.0);
+}
+
 double reference_distance(const ApproachPlan& plan, const AircraftParams& params, const LandingLineView& view)
 {
     return view.short_m + plan.aim_offset_m + params.cg_height_m / std::tan(plan.gs_angle_deg * DEG);
@@ -96,12 +109,24 @@ AircraftControls fly(const ApproachPlan& plan, AutopilotMode mode, const Landing
         const double speed_cmd = plan.speed_mps + planned_speed_offset(plan, distance / 1852.0) * (1852.0 / 3600.0);
         const double slope = std::tan((plan.gs_angle_deg + glide) * DEG);
         const double height_cmd = distance * slope;
-        const double vs_cmd = std::clamp(-closing * slope + HEIGHT_GAIN * (height_cmd - view.height_m), -12.0, 12.0);
+        const double height_gain = plan.correct_s > 0.0 ? 1.0 / plan.correct_s : HEIGHT_GAIN;
+        const double cross_gain = plan.correct_s > 0.0 ? 1.0 / plan.correct_s : CROSS_GAIN;
+        const double vs_cmd = std::clamp(-closing * slope + height_gain * (height_cmd - view.height_m), -12.0, 12.0);
         // Left of the line is a positive line-up error: a negative offset to the right.
         const double right_cmd = -std::max(distance, 0.0) * std::tan(line * DEG);
         const double along = std::max(closing, 20.0);
-        const double cross_rate = std::clamp(-CROSS_GAIN * (view.right_m - right_cmd), -MAX_INTERCEPT * along,
-                                             MAX_INTERCEPT * along);
+        const double off = std::fabs(view.right_m - right_cmd);
+        const double room = distance - JOIN_M;
+        double intercept = MAX_INTERCEPT;
+        if (off > MAX_INTERCEPT * room) intercept = room > 0.0 ? std::min(off / room, STEEP_INTERCEPT) : STEEP_INTERCEPT;
+        // Close on the line, no faster than a roll-out at half the bank
+        // limit's lateral acceleration can stop at it; move with the line as
+        // the deck swings it; never more than the intercept angle off the
+        // line's course.
+        double close_rate = -cross_gain * (view.right_m - right_cmd);
+        const double stop_rate = std::sqrt(2.0 * ROLL_OUT_FRACTION * GRAVITY * std::tan(p.max_bank) * off);
+        if (std::fabs(close_rate) > stop_rate) close_rate = std::copysign(stop_rate, close_rate);
+        const double cross_rate = std::clamp(view.swing_mps + close_rate, -intercept * along, intercept * along);
         const double track = view.course + std::atan2(cross_rate, along);
         steer(track, wind.east_mps - view.surface_east_mps, wind.north_mps - view.surface_north_mps, vs_cmd, s, p, &c);
         const double thrust = drag_n(p, s, c.load_factor) + p.mass_kg * GRAVITY * std::sin(s.gamma) +

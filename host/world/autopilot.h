@@ -2,6 +2,12 @@
 // moving deck (or a runway), with the deviations a scenario asks for, and
 // climbs away after a wave-off, a bolter or a launch. Pure: it turns what the
 // aircraft sees of the landing line into controls, and allocates nothing.
+//
+// On the line-up it flies as a pilot following the landing line: it closes on
+// the line at about 20 degrees, steeper (up to 45) when the line has swung so
+// far away as the deck turned that 20 would not join it a mile out; it rolls
+// out onto the line early enough not to overshoot at its bank limit, and moves
+// with the line while the deck swings it.
 #pragma once
 
 #include <array>
@@ -28,6 +34,10 @@ struct ApproachPlan {
     double aim_offset_m = 0.0;   // touch down this far beyond the touchdown point
     double climb_speed_mps = 200.0 * 1852.0 / 3600.0;
     double climb_altitude_m = 600.0 * 0.3048;  // above the deck or runway
+    // Time constant (s) with which a deviation from the planned path (glide
+    // slope and line-up) is taken out; 0: the built-in gains (2 s on the
+    // slope, about 2.9 s on the line).
+    double correct_s = 0.0;
     static constexpr int MAX_DEVIATIONS = 8;
     std::array<ApproachDeviation, MAX_DEVIATIONS> deviations{};
     int deviation_count = 0;
@@ -40,6 +50,10 @@ struct LandingLineView {
     double right_m = 0.0;       // horizontal offset right of the line
     double height_m = 0.0;      // centre of gravity above the deck or runway surface
     double surface_east_mps = 0.0, surface_north_mps = 0.0;  // velocity of the deck (0 ashore)
+    // How fast the line abeam the aircraft moves to the right (negative: to
+    // the left) as the deck turns: the ship's yaw rate times the arm from its
+    // pivot. 0 for a ship on a steady heading, and ashore.
+    double swing_mps = 0.0;
 };
 
 enum class AutopilotMode { Approach, Climb };
@@ -53,6 +67,11 @@ double planned_speed_offset(const ApproachPlan& plan, double distance_nm);
 // (a wave-off, a bolter, the first seconds after a launch) at most 20 kt over
 // the approach speed.
 double climb_speed(const ApproachPlan& plan, const AircraftState& state);
+
+// The fastest the autopilot turns the aircraft at `airspeed_mps`: a
+// coordinated turn at the bank limit (rad/s). A deck that turns faster swings
+// its landing line away faster than the aircraft can turn after it.
+double max_turn_rate(const AircraftParams& params, double airspeed_mps);
 
 // Distance from the aircraft to the glide-slope reference point along the
 // line, metres: the touchdown point moved by the aim offset and by the

@@ -142,6 +142,14 @@ void DeckModel::ship_to_line(double x, double z, double* s, double* c) const
     *c = dx * std::cos(a) + dz * std::sin(a);
 }
 
+double DeckModel::line_swing(double yaw_rate, double x, double z) const
+{
+    // The point's velocity in the ship's axes is yaw_rate * (z, -x); the
+    // line's right is (cos a, sin a).
+    const double a = landing_angle_deg * DEG;
+    return yaw_rate * (z * std::cos(a) - x * std::sin(a));
+}
+
 bool DeckModel::on_deck(double x, double z) const
 {
     if (std::fabs(x) <= width_m / 2 && z >= stern_z_m && z <= bow_z_m) return true;

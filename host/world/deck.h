@@ -45,6 +45,11 @@ struct DeckModel {
     // The ship's frame position of a point of the landing line.
     void line_to_ship(double s, double c, double* x, double* z) const;
     void ship_to_line(double x, double z, double* s, double* c) const;
+    // How fast the ship's-frame point (x, z) moves to the right of the
+    // landing line (m/s, negative: to the left) while the ship yaws at
+    // `yaw_rate` (rad/s, positive to starboard) about its reference point.
+    // Behind the ship a turn to starboard swings the line to the left.
+    double line_swing(double yaw_rate, double x, double z) const;
     // Whether a ship's-frame point lies on the flight deck (axial deck or landing area).
     bool on_deck(double x, double z) const;
     // The wire (1..4) a hook tip catches moving from s0 to s1 along the line

@@ -355,6 +355,7 @@ void FlownAircraft::fly_airborne(World& world, const DeckView& view, double dt)
     line.height_m = state_.altitude_m - view.deck_altitude_m;
     line.surface_east_mps = view.ship.speed_mps * std::sin(view.ship.heading);
     line.surface_north_mps = view.ship.speed_mps * std::cos(view.ship.heading);
+    if (phase_ == FlightPhase::Approach) line.swing_mps = view.deck->line_swing(view.ship.yaw_rate, view.x, view.z);
     if (phase_ == FlightPhase::Approach && start_.wave_off_on_lights && panel_ && wave_off_slot_ >= 0 &&
         panel_->get(wave_off_slot_) > 0.5)
         go_around("wave-off lights");

@@ -132,6 +132,7 @@ public:
     const AircraftState& state() const { return state_; }
     AircraftParams& params() { return params_; }
     const RecoveryRecord& recovery() const { return recovery_; }
+    const ApproachPlan& plan() const { return start_.plan; }  // of the last approach begun
     bool on_ground() const { return on_ground_; }
     int wire() const { return wire_; }
     uint32_t boat_id() const { return boat_id_; }  // the boat flown to (0 none, or ashore)
