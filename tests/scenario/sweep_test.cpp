@@ -235,6 +235,38 @@ TEST_F(SweepTest, InterruptedSweepResumesToTheSameResults)
     EXPECT_EQ(read_file(resumed / "results.csv"), reference);
 }
 
+// A run past the sweep's timeout is stopped and is a failed row; the parent
+// wakes for it while it waits for the runs to end.
+TEST_F(SweepTest, ARunPastItsTimeoutIsStopped)
+{
+    std::string base = read_file(fs::path(CARRIER_SOURCE_DIR) / "scenarios/sweeps/approach_and_launch.xml");
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"root=\"../simroot\"", "root=\"" + std::string(CARRIER_SOURCE_DIR) + "/scenarios/simroot\""},
+                                   {"end=\"100\"", "end=\"50000\""}}) {
+        const size_t at = base.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        base.replace(at, from.size(), to);
+    }
+    std::ofstream(dir / "long.xml") << base;
+    std::ofstream(dir / "slow.xml") << "<sweep name=\"slow\" scenario=\"long.xml\" timeout=\"1\">\n"
+                                       "  <param name=\"wind_speed\" values=\"10 20 30\"/>\n"
+                                       "</sweep>\n";
+    const auto start = std::chrono::steady_clock::now();
+    std::string output;
+    EXPECT_EQ(shell("timeout 60 " + bench_path() + " sweep " + (dir / "slow.xml").string() + " -j2 --quiet --out " +
+                        (dir / "slow").string(),
+                    &output),
+              1)
+        << output;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 15.0);  // two rounds of one second, however loaded the machine
+    const std::string csv = read_file(dir / "slow/results.csv");
+    for (const char* row : {"\n0,10,failed,", "\n1,20,failed,", "\n2,30,failed,"}) EXPECT_NE(csv.find(row), std::string::npos) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4) << csv;
+    size_t timed_out = 0;
+    for (size_t at = 0; (at = csv.find(",timed out after 1 s\n", at)) != std::string::npos; ++at) ++timed_out;
+    EXPECT_EQ(timed_out, 3u) << csv;
+}
+
 TEST_F(SweepTest, ARunThatCannotBeMadeIsARowWithItsReason)
 {
     std::ofstream(dir / "bad.xml") << "<sweep name=\"bad\" scenario=\"" << CARRIER_SOURCE_DIR
