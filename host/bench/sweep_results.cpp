@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 
+#include "host/record/plot_setup.h"
 #include "host/record/printf_text.h"
 
 namespace fs = std::filesystem;
@@ -115,55 +116,12 @@ std::string tally_header(const std::string& first, size_t width)
 
 // --- plots --------------------------------------------------------------------------
 
-bool has_device(const char* device)
-{
-    const char* menu_texts[128] = {};
-    const char* device_names[128] = {};
-    const char** menus = menu_texts;
-    const char** names = device_names;
-    int count = 128;
-    plgDevs(&menus, &names, &count);
-    for (int i = 0; i < count; ++i)
-        if (names[i] && std::strcmp(names[i], device) == 0) return true;
-    return false;
-}
-
-std::string plot_text(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '#') out += '#';
-        out += c;
-    }
-    return out;
-}
-
 bool begin_plot(const std::string& path, int width, int height, std::string* error)
 {
-    if (!has_device("pngcairo")) {
-        *error = "PLplot has no \"pngcairo\" driver (Debian package plplot-driver-cairo)";
-        return false;
-    }
-    if (std::FILE* probe = std::fopen(path.c_str(), "wb")) {
-        std::fclose(probe);
-    } else {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    plsdev("pngcairo");
-    plsfnam(path.c_str());
-    plspage(0.0, 0.0, width, height, 0, 0);
-    plscol0(0, 255, 255, 255);
-    plscol0(1, 0, 0, 0);
-    plscol0(2, 150, 150, 150);
-    plscol0(3, 20, 80, 200);
-    plscol0(4, 200, 30, 30);
-    plscol0(5, 20, 140, 40);
-    plscol0(6, 200, 140, 0);
-    plscol0(7, 120, 40, 160);
-    plinit();
-    pladv(0);
-    return true;
+    return begin_plot_page(path, "pngcairo", width, height,
+                           {{0, 255, 255, 255}, {1, 0, 0, 0}, {2, 150, 150, 150}, {3, 20, 80, 200}, {4, 200, 30, 30},
+                            {5, 20, 140, 40}, {6, 200, 140, 0}, {7, 120, 40, 160}},
+                           error);
 }
 
 // The bars of the outcomes: the wires caught, then every other outcome.
