@@ -107,7 +107,11 @@ bool Host::load(std::string* error)
         }
         loaded_path_ = copy.string();
     }
-    module_handle_ = dlopen(loaded_path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Opening a loaded module again compares the name with every loaded
+    // library's (and reads their names from their files); a handle this
+    // process holds already is used instead.
+    module_handle_ = options_.module_handle && !options_.private_copy ? options_.module_handle
+                                                                       : dlopen(loaded_path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module_handle_) {
         *error = std::string("cannot load the module: ") + dlerror();
         return false;

@@ -48,6 +48,10 @@ struct HostOptions {
     double frame_rate = 30.0;       // frames per second
     double local_time_start = 43200.0;  // "(P:local time, seconds)" at time 0
     bool private_copy = false;      // load a private copy of the module (fresh statics per Host)
+    // The module as this process loaded it already (dlopen of module_path,
+    // e.g. by a sweep's parent before it forks its runs): used as it is, not
+    // opened again. Null: the host opens module_path itself.
+    void* module_handle = nullptr;
     bool echo_stderr = true;        // echo the module's stderr lines to the process's stderr
     bool record_frame_messages = false;  // record every per-frame SimConnect message
     bool record_every_named_set = false;  // record every set of a named variable, not only changes

@@ -2,19 +2,24 @@
 #include "host/bench/sweep.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <tinyxml.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <map>
-#include <thread>
+#include <optional>
+#include <vector>
 
 #include "config/xml_file.h"
 #include "host/bench/sweep_file.h"
@@ -72,15 +77,19 @@ bool load(const std::string& path, LoadedSweep& out, std::string* error)
     if (!scenario) return false;
     out.base.document = out.document.get();
     out.base.sim_root = scenario->sim_root;
+    // Every run's passes are graded against the bundled grading file.
+    auto grading = load_grading(default_grading_path(), error);
+    if (!grading) return false;
+    out.base.grading = std::move(*grading);
     return true;
 }
 
 std::string default_out(const std::string& sweep_path) { return "runs/sweeps/" + fs::path(sweep_path).stem().string(); }
 
-bool finish_outputs(const std::string& out_dir, bool quiet, uint64_t expected, int* status)
+bool finish_outputs(const std::string& out_dir, bool quiet, uint64_t expected, int* status, const SweepFile* sweep,
+                    std::vector<std::string> errors = {})
 {
-    std::vector<std::string> errors;
-    const std::vector<SweepRunResult> results = read_results(out_dir, &errors);
+    const std::vector<SweepRunResult> results = read_results(out_dir, &errors, sweep);
     for (const std::string& e : errors) std::fprintf(stderr, "carrier-bench: %s\n", e.c_str());
     std::string error;
     if (!write_sweep_outputs(results, out_dir, &error)) {
@@ -110,16 +119,44 @@ void write_sweep_record(const SweepFile& sweep, const std::string& out_dir)
     }
 }
 
-uint64_t recorded_runs(const std::string& out_dir)
-{
+// What sweep.txt tells: the sweep file and its run count (0 when not told).
+struct SweepRecord {
+    std::string file;
     uint64_t runs = 0;
-    if (FILE* f = std::fopen((fs::path(out_dir) / "sweep.txt").c_str(), "r")) {
-        char line[4096];
-        while (std::fgets(line, sizeof line, f))
-            if (std::strncmp(line, "runs ", 5) == 0) runs = std::strtoull(line + 5, nullptr, 10);
-        std::fclose(f);
+};
+
+// Reads DIR/sweep.txt; a line it cannot read is an error "FILE:LINE: ..."
+// and is skipped. No file: nothing known, no error (a directory of results
+// gathered by hand).
+SweepRecord read_sweep_record(const std::string& out_dir, std::vector<std::string>* errors)
+{
+    SweepRecord record;
+    const std::string path = (fs::path(out_dir) / "sweep.txt").string();
+    FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return record;
+    char buffer[8192];
+    for (int number = 1; std::fgets(buffer, sizeof buffer, f); ++number) {
+        std::string line(buffer);
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        const auto bad = [&](const std::string& what) { errors->push_back(printf_text("%s:%d: %s", path.c_str(), number, what.c_str())); };
+        if (line.rfind("runs ", 0) == 0) {
+            const std::string n = line.substr(5);
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long long runs = std::strtoull(n.c_str(), &end, 10);
+            if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos || errno != 0 ||
+                runs > SWEEP_MAX_RUNS)
+                bad("\"" + n + "\" is not a run count (0 to " + std::to_string(SWEEP_MAX_RUNS) + ")");
+            else
+                record.runs = runs;
+        } else if (line.rfind("file ", 0) == 0) {
+            record.file = line.substr(5);
+        } else if (!line.empty() && line.rfind("sweep ", 0) != 0) {
+            bad("\"" + line.substr(0, 40) + "\" is not a line of a sweep's record (sweep, file, runs)");
+        }
     }
-    return runs;
+    std::fclose(f);
+    return record;
 }
 
 std::string signal_reason(int sig)
@@ -161,7 +198,37 @@ private:
     std::chrono::steady_clock::time_point start_, shown_{};
 };
 
-int run_pool(const LoadedSweep& loaded, const std::string& out_dir, const SweepOptions& options)
+// A run's memory comes from the top of the heap it inherits. A page the run
+// writes first costs it a page fault, and on a virtual machine faults are
+// what a forked run spends most on after its own work. So the parent sets
+// the heap's top aside before it forks (16 MiB, grown and freed but never
+// written) and marks it for huge pages: a run's first write there maps 2 MiB
+// at once. Large blocks (the timeline's buffer, the judge's samples) come
+// from there too, not from maps of their own.
+void reserve_run_heap()
+{
+    constexpr size_t SIZE = 16u << 20;
+    constexpr uintptr_t HUGE_PAGE = 2u << 20;
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);  // the freed top stays
+    char* block = static_cast<char*>(std::malloc(SIZE));
+    if (!block) return;
+    // Whole huge pages only, past the page that holds the free block's header.
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + 4096 + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + SIZE) & ~(HUGE_PAGE - 1);
+    std::free(block);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+// The parent's own use of the heap after the runs: glibc's defaults again.
+void release_run_heap()
+{
+    mallopt(M_MMAP_THRESHOLD, 128 << 10);
+    mallopt(M_TRIM_THRESHOLD, 128 << 10);
+    malloc_trim(0);
+}
+
+int run_pool(LoadedSweep& loaded, const std::string& out_dir, const SweepOptions& options)
 {
     const SweepFile& sweep = loaded.base.sweep;
     const uint64_t total = run_count(sweep);
@@ -180,8 +247,10 @@ int run_pool(const LoadedSweep& loaded, const std::string& out_dir, const SweepO
         std::fprintf(stderr, "carrier-bench: cannot load the module: %s\n", dlerror());
         return 2;
     }
+    loaded.base.module = module;
     // The sounds' lengths are read once here too, not in every run.
     preload_sound_lengths(loaded.base.sim_root, SoundLibraryEmulation::TRACK_RATE);
+    reserve_run_heap();
     const std::string scratch = (fs::path(out_dir) / "scratch").string();
     const int jobs = options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
 
@@ -191,13 +260,32 @@ int run_pool(const LoadedSweep& loaded, const std::string& out_dir, const SweepO
     struct sigaction old_int {}, old_term {};
     sigaction(SIGINT, &action, &old_int);
     sigaction(SIGTERM, &action, &old_term);
+    // The parent sleeps until a run ends (SIGCHLD, held pending while it
+    // works), a run's time is up, the progress line is due or it is
+    // interrupted; it does not poll.
+    sigset_t child_ended, old_mask;
+    sigemptyset(&child_ended);
+    sigaddset(&child_ended, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &child_ended, &old_mask);
 
+    // What the parent does between forks allocates nothing: every page it
+    // writes while a run shares it is copied, for the parent and the run.
     struct Child {
-        uint64_t index;
-        std::chrono::steady_clock::time_point started;
+        pid_t pid = 0;  // 0: a free slot
+        uint64_t index = 0;
+        std::chrono::steady_clock::time_point started{};
         bool killed_for_time = false;
     };
-    std::map<pid_t, Child> running;
+    std::vector<Child> slots(static_cast<size_t>(jobs));
+    size_t running = 0;
+    // A result file's path, made on the stack (result_path's form).
+    auto have_result = [&](uint64_t index) {
+        char path[PATH_MAX];
+        const int n = std::snprintf(path, sizeof path, "%s/results/run_%06llu.json", out_dir.c_str(),
+                                    static_cast<unsigned long long>(index));
+        return n > 0 && static_cast<size_t>(n) < sizeof path ? access(path, F_OK) == 0
+                                                             : fs::exists(result_path(out_dir, index));
+    };
     Progress progress(total, total - todo.size(), !options.quiet && isatty(fileno(stderr)));
     uint64_t done = total - todo.size();
     size_t next = 0;
@@ -206,15 +294,20 @@ int run_pool(const LoadedSweep& loaded, const std::string& out_dir, const SweepO
         if (!write_result(failed_result(sweep, index, reason), result_path(out_dir, index), &error))
             std::fprintf(stderr, "carrier-bench: %s\n", error.c_str());
     };
-    while ((next < todo.size() && !interrupted) || !running.empty()) {
-        while (!interrupted && next < todo.size() && running.size() < static_cast<size_t>(jobs)) {
+    const auto limit =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(sweep.timeout));
+    std::fflush(stdout);  // nothing buffered is inherited (a run ends with _exit, which writes none of it)
+    std::fflush(stderr);
+    while ((next < todo.size() && !interrupted) || running > 0) {
+        for (Child& slot : slots) {
+            if (interrupted || next == todo.size()) break;
+            if (slot.pid != 0) continue;
             const uint64_t index = todo[next++];
-            std::fflush(stdout);
-            std::fflush(stderr);
             const pid_t pid = fork();
             if (pid == 0) {
                 signal(SIGINT, SIG_DFL);
                 signal(SIGTERM, SIG_DFL);
+                sigprocmask(SIG_SETMASK, &old_mask, nullptr);
                 std::string child_error;
                 const SweepRunResult r = run_variation(loaded.base, index, options.module_path, scratch);
                 const bool ok = write_result(r, result_path(out_dir, index), &child_error);
@@ -227,17 +320,18 @@ int run_pool(const LoadedSweep& loaded, const std::string& out_dir, const SweepO
                 ++done;
                 continue;
             }
-            running[pid] = {index, std::chrono::steady_clock::now()};
+            slot = Child{pid, index, std::chrono::steady_clock::now(), false};
+            ++running;
         }
         int status = 0;
         const pid_t pid = waitpid(-1, &status, WNOHANG);
         if (pid > 0) {
-            auto it = running.find(pid);
-            if (it == running.end()) continue;
-            const Child child = it->second;
-            running.erase(it);
-            std::error_code ec;
-            const bool have = fs::exists(result_path(out_dir, child.index), ec);
+            auto it = std::find_if(slots.begin(), slots.end(), [&](const Child& c) { return c.pid == pid; });
+            if (it == slots.end()) continue;
+            const Child child = *it;
+            it->pid = 0;
+            --running;
+            const bool have = have_result(child.index);
             if (!have && !interrupted) {
                 if (child.killed_for_time) record_failure(child.index, printf_text("timed out after %.0f s", sweep.timeout));
                 else if (WIFSIGNALED(status)) record_failure(child.index, signal_reason(WTERMSIG(status)));
@@ -248,17 +342,26 @@ int run_pool(const LoadedSweep& loaded, const std::string& out_dir, const SweepO
             continue;
         }
         const auto now = std::chrono::steady_clock::now();
-        for (auto& [child_pid, child] : running)
-            if (!child.killed_for_time && now - child.started > std::chrono::duration<double>(sweep.timeout)) {
+        auto wake = now + std::chrono::milliseconds(250);  // the progress line
+        for (Child& child : slots) {
+            if (child.pid == 0) continue;
+            if (!child.killed_for_time && now - child.started > limit) {
                 child.killed_for_time = true;
-                kill(child_pid, SIGKILL);
+                kill(child.pid, SIGKILL);
             }
-        if (interrupted)
-            for (auto& [child_pid, child] : running) kill(child_pid, SIGTERM);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!child.killed_for_time) wake = std::min(wake, child.started + limit + std::chrono::milliseconds(1));
+            if (interrupted) kill(child.pid, SIGTERM);
+        }
+        if (running > 0) {
+            const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(wake - now, {}));
+            const timespec timeout{static_cast<time_t>(wait.count() / 1000000000), static_cast<long>(wait.count() % 1000000000)};
+            sigtimedwait(&child_ended, nullptr, &timeout);  // a run ended, the time is up, or a signal came
+        }
         progress.update(done);
     }
     progress.update(done, true);
+    release_run_heap();
+    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
     sigaction(SIGINT, &old_int, nullptr);
     sigaction(SIGTERM, &old_term, nullptr);
     std::error_code ec;
@@ -269,7 +372,7 @@ int run_pool(const LoadedSweep& loaded, const std::string& out_dir, const SweepO
         return 130;
     }
     int status = 0;
-    finish_outputs(out_dir, options.quiet, total, &status);
+    finish_outputs(out_dir, options.quiet, total, &status, &sweep);
     return status;
 }
 
@@ -284,8 +387,15 @@ bool is_sweep_file(const std::string& path)
 int sweep_command(const SweepOptions& options)
 {
     if (!options.collect_dir.empty()) {
+        // The sweep file, when its record names one that still reads, gives
+        // the parameters of a run whose result is unreadable.
+        std::vector<std::string> errors;
+        const SweepRecord record = read_sweep_record(options.collect_dir, &errors);
+        std::string ignored;
+        const std::optional<SweepFile> sweep = record.file.empty() ? std::nullopt : load_sweep(record.file, &ignored);
         int status = 0;
-        finish_outputs(options.collect_dir, options.quiet, recorded_runs(options.collect_dir), &status);
+        finish_outputs(options.collect_dir, options.quiet, record.runs, &status, sweep ? &*sweep : nullptr,
+                       std::move(errors));
         return status;
     }
     if (options.sweep_path.empty()) {

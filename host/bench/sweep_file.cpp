@@ -138,6 +138,7 @@ constexpr Shorthand SHORTHANDS[] = {
     {"line_error", "world/flight/deviation@line", nullptr},
     {"error_from", "world/flight/deviation@from", nullptr},
     {"error_to", "world/flight/deviation@to", nullptr},
+    {"correction", "world/flight@correct_s", nullptr},
     {"weight", "world/set[var=TOTAL WEIGHT]@value", nullptr},
 };
 

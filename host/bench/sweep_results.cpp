@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 
+#include "host/record/plot_setup.h"
 #include "host/record/printf_text.h"
 
 namespace fs = std::filesystem;
@@ -97,71 +98,30 @@ std::string tally_row(const std::string& label, const OutcomeTally& t, size_t la
     const double mean_wire = t.trap ? t.wire_sum / static_cast<double>(t.trap) : NAN;
     const double groove = t.grooves ? t.groove_sum / static_cast<double>(t.grooves) : NAN;
     const double end_kt = t.end_speeds ? t.end_speed_sum / static_cast<double>(t.end_speeds) * KNOTS_PER_MPS : NAN;
-    return printf_text("  %-*s %5zu %5zu %6zu %8zu %8zu %10zu %6zu %9s %6zu %9s %9s\n", static_cast<int>(label_width),
+    const double points = t.mean_points();
+    return printf_text("  %-*s %5zu %5zu %6zu %8zu %8zu %10zu %6zu %9s %6zu %9s %9s %9s\n", static_cast<int>(label_width),
                        label.c_str(), t.runs, t.trap, t.bolter, t.wave_off, t.ditching, t.no_landing, t.failed,
                        std::isfinite(mean_wire) ? printf_text("%.2f", mean_wire).c_str() : "-", t.wave_off_lights,
                        std::isfinite(groove) ? printf_text("%.1f", groove).c_str() : "-",
-                       std::isfinite(end_kt) ? printf_text("%.1f", end_kt).c_str() : "-");
+                       std::isfinite(end_kt) ? printf_text("%.1f", end_kt).c_str() : "-",
+                       std::isfinite(points) ? printf_text("%.2f", points).c_str() : "-");
 }
 
 std::string tally_header(const std::string& first, size_t width)
 {
-    return printf_text("  %-*s %5s %5s %6s %8s %8s %10s %6s %9s %6s %9s %9s\n", static_cast<int>(width), first.c_str(), "runs",
-                       "trap", "bolter", "wave-off", "ditching", "no landing", "failed", "mean wire", "WO lt", "groove s",
-                       "end kt");
+    return printf_text("  %-*s %5s %5s %6s %8s %8s %10s %6s %9s %6s %9s %9s %9s\n", static_cast<int>(width), first.c_str(),
+                       "runs", "trap", "bolter", "wave-off", "ditching", "no landing", "failed", "mean wire", "WO lt",
+                       "groove s", "end kt", "mean pts");
 }
 
 // --- plots --------------------------------------------------------------------------
 
-bool has_device(const char* device)
-{
-    const char* menu_texts[128] = {};
-    const char* device_names[128] = {};
-    const char** menus = menu_texts;
-    const char** names = device_names;
-    int count = 128;
-    plgDevs(&menus, &names, &count);
-    for (int i = 0; i < count; ++i)
-        if (names[i] && std::strcmp(names[i], device) == 0) return true;
-    return false;
-}
-
-std::string plot_text(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '#') out += '#';
-        out += c;
-    }
-    return out;
-}
-
 bool begin_plot(const std::string& path, int width, int height, std::string* error)
 {
-    if (!has_device("pngcairo")) {
-        *error = "PLplot has no \"pngcairo\" driver (Debian package plplot-driver-cairo)";
-        return false;
-    }
-    if (std::FILE* probe = std::fopen(path.c_str(), "wb")) {
-        std::fclose(probe);
-    } else {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    plsdev("pngcairo");
-    plsfnam(path.c_str());
-    plspage(0.0, 0.0, width, height, 0, 0);
-    plscol0(0, 255, 255, 255);
-    plscol0(1, 0, 0, 0);
-    plscol0(2, 150, 150, 150);
-    plscol0(3, 20, 80, 200);
-    plscol0(4, 200, 30, 30);
-    plscol0(5, 20, 140, 40);
-    plscol0(6, 200, 140, 0);
-    plscol0(7, 120, 40, 160);
-    plinit();
-    pladv(0);
-    return true;
+    return begin_plot_page(path, "pngcairo", width, height,
+                           {{0, 255, 255, 255}, {1, 0, 0, 0}, {2, 150, 150, 150}, {3, 20, 80, 200}, {4, 200, 30, 30},
+                            {5, 20, 140, 40}, {6, 200, 140, 0}, {7, 120, 40, 160}},
+                           error);
 }
 
 // The bars of the outcomes: the wires caught, then every other outcome.
@@ -190,7 +150,57 @@ bool plot_outcomes(const std::vector<SweepRunResult>& results, const std::string
         plcol0(pens[i]);
         if (counts[i] > 0) plfill(4, x, y);
         plcol0(1);
-        plptex(i + 0.5, -top * 0.05, 1.0, 0.0, 0.5, labels[i]);
+        plmtex("b", 1.5, (i + 0.5) / n, 0.5, labels[i]);  // below the box (a text in the window would be clipped)
+        plptex(i + 0.5, counts[i] + top * 0.02, 1.0, 0.0, 0.5, printf_text("%.0f", counts[i]).c_str());
+    }
+    plend();
+    return true;
+}
+
+// The bars of the grades of every pass, best first, and the runs without a
+// graded pass, coloured as a greenie board paints them.
+bool plot_grades(const std::vector<SweepRunResult>& results, const std::string& title, const std::string& path,
+                 std::string* error)
+{
+    OutcomeTally t;
+    size_t without = 0;
+    for (const SweepRunResult& r : results) {
+        t.add(r);
+        without += r.passes.empty();
+    }
+    constexpr int n = 9;
+    const char* labels[n] = {GRADES[0], GRADES[1], GRADES[2], GRADES[3], GRADES[4],
+                             GRADES[5], GRADES[6], GRADES[7], "no pass"};
+    double counts[n];
+    for (int i = 0; i < 8; ++i) counts[i] = static_cast<double>(t.grades[i]);
+    counts[8] = static_cast<double>(without);
+    const int pens[n] = {8, 5, 9, 3, 10, 11, 11, 4, 2};
+    if (!begin_plot(path, 1000, 600, error)) return false;
+    plscol0(8, 0, 100, 30);     // _OK_: dark green
+    plscol0(9, 230, 200, 0);    // (OK): yellow
+    plscol0(10, 130, 80, 30);   // no grade: brown
+    plscol0(11, 225, 225, 225); // wave-offs: white on the board, light grey here
+    double top = 1.0;
+    for (double c : counts) top = std::max(top, c);
+    plvpor(0.1, 0.95, 0.15, 0.88);
+    plwind(0.0, n, 0.0, top * 1.15);
+    plcol0(1);
+    plbox("bc", 0.0, 0, "bcnstv", 0.0, 0);
+    pllab("", "passes (runs for \"no pass\")",
+          plot_text(title + ": grades of every pass (" + std::to_string(t.passes) + " passes in " +
+                    std::to_string(results.size()) + " runs)")
+              .c_str());
+    for (int i = 0; i < n; ++i) {
+        PLFLT x[4] = {i + 0.15, i + 0.15, i + 0.85, i + 0.85};
+        PLFLT y[4] = {0.0, counts[i], counts[i], 0.0};
+        if (counts[i] > 0) {
+            plcol0(pens[i]);
+            plfill(4, x, y);
+            plcol0(1);
+            plline(4, x, y);
+        }
+        plcol0(1);
+        plmtex("b", 1.5, (i + 0.5) / n, 0.5, plot_text(labels[i]).c_str());
         plptex(i + 0.5, counts[i] + top * 0.02, 1.0, 0.0, 0.5, printf_text("%.0f", counts[i]).c_str());
     }
     plend();
@@ -202,7 +212,7 @@ bool plot_outcomes(const std::vector<SweepRunResult>& results, const std::string
 bool plot_heat_map(const std::vector<SweepRunResult>& results, size_t px, size_t py, const std::string& title,
                    const std::string& subtitle, const std::string& legend, const std::function<double(const OutcomeTally&)>& value,
                    const std::function<std::string(const OutcomeTally&)>& label, const std::string& path,
-                   bool high_is_good, std::string* error)
+                   bool high_is_good, std::string* error, double fixed_lo = NAN, double fixed_hi = NAN)
 {
     const Groups gx = groups_of(results, px), gy = groups_of(results, py);
     const size_t nx = gx.count(), ny = gy.count();
@@ -214,6 +224,7 @@ bool plot_heat_map(const std::vector<SweepRunResult>& results, size_t px, size_t
         if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
     }
     if (!std::isfinite(lo)) lo = 0.0, hi = 1.0;
+    if (std::isfinite(fixed_lo) && std::isfinite(fixed_hi)) lo = fixed_lo, hi = fixed_hi;
     if (hi - lo < 1e-9) hi = lo + 1.0;
 
     if (!begin_plot(path, 1100, 850, error)) return false;
@@ -358,9 +369,16 @@ void OutcomeTally::add(const SweepRunResult& r)
     if (r.wave_off_lights) ++wave_off_lights;
     if (std::isfinite(r.groove_s)) groove_sum += r.groove_s, ++grooves;
     if (std::isfinite(r.end_speed_mps)) end_speed_sum += r.end_speed_mps, ++end_speeds;
+    for (const SweepPass& p : r.passes) {
+        ++passes;
+        points_sum += p.points;
+        const int rank = grade_rank(p.grade);
+        if (rank >= 0) ++grades[rank];
+    }
 }
 
-std::vector<SweepRunResult> read_results(const std::string& out_dir, std::vector<std::string>* errors)
+std::vector<SweepRunResult> read_results(const std::string& out_dir, std::vector<std::string>* errors,
+                                         const SweepFile* sweep)
 {
     std::vector<SweepRunResult> out;
     std::error_code ec;
@@ -370,10 +388,43 @@ std::vector<SweepRunResult> read_results(const std::string& out_dir, std::vector
         if (name.rfind("run_", 0) == 0 && e.path().extension() == ".json") files.push_back(e.path().string());
     }
     if (ec) errors->push_back((fs::path(out_dir) / "results").string() + ": " + ec.message());
+    std::vector<std::pair<uint64_t, std::string>> unreadable;
     for (const std::string& f : files) {
+        const int64_t named = result_index_of(f);
+        if (named < 0) {
+            errors->push_back(f + ": not a result file's name (run_NNNNNN.json)");
+            continue;
+        }
         std::string error;
-        if (auto r = read_result(f, &error)) out.push_back(std::move(*r));
-        else errors->push_back(error);
+        auto r = read_result(f, &error);
+        if (r && r->index != static_cast<uint64_t>(named)) {
+            error = f + ":1: the result of run " + std::to_string(r->index) + ", not of run " + std::to_string(named);
+            r.reset();
+        }
+        if (r) {
+            out.push_back(std::move(*r));
+            continue;
+        }
+        errors->push_back(error);
+        unreadable.emplace_back(static_cast<uint64_t>(named), error);
+    }
+    // An unreadable file is a failed run's row, never a hole: the values of
+    // its parameters come from the sweep when it is known.
+    for (const auto& [index, error] : unreadable) {
+        SweepRunResult r;
+        if (sweep && index < run_count(*sweep)) {
+            r = failed_result(*sweep, index, "");
+        } else {
+            r.index = index;
+            r.outcome = "failed";
+            if (!out.empty()) {
+                r.sweep = out.front().sweep;
+                r.names = out.front().names;
+                r.values.assign(r.names.size(), NAN);
+            }
+        }
+        r.reason = "unreadable result: " + error;
+        out.push_back(std::move(r));
     }
     std::sort(out.begin(), out.end(), [](const SweepRunResult& a, const SweepRunResult& b) { return a.index < b.index; });
     return out;
@@ -384,14 +435,19 @@ std::string results_csv(const std::vector<SweepRunResult>& results)
     std::string out = "run";
     if (!results.empty())
         for (const std::string& name : results.front().names) out += "," + csv_text(name);
-    out += ",outcome,wire,wave_off_lights,groove_s,lockon_s,touchdown_sink_mps,engage_kt,end_speed_mps,calls,reason\n";
+    out += ",outcome,wire,wave_off_lights,groove_s,lockon_s,touchdown_sink_mps,engage_kt,end_speed_mps,"
+           "passes,grade,points,last_grade,mean_points,calls,reason\n";
     for (const SweepRunResult& r : results) {
         out += std::to_string(r.index);
-        for (double v : r.values) out += "," + value_text(v);
-        out += "," + r.outcome + "," + (r.wire ? std::to_string(r.wire) : std::string()) + "," +
+        for (double v : r.values) out += "," + (std::isfinite(v) ? value_text(v) : std::string());
+        const SweepPass* first = r.first_pass();
+        const SweepPass* last = r.last_pass();
+        out += "," + csv_text(r.outcome) + "," + (r.wire ? std::to_string(r.wire) : std::string()) + "," +
                (r.wave_off_lights ? "1" : "0") + "," + fixed(r.groove_s, 2) + "," + fixed(r.lockon_s, 2) + "," +
                fixed(r.touchdown_sink_mps, 2) + "," + fixed(r.engage_kt, 1) + "," + fixed(r.end_speed_mps, 2) + "," +
-               csv_text(r.calls) + "," + csv_text(r.reason) + "\n";
+               std::to_string(r.passes.size()) + "," + (first ? csv_text(first->grade) : std::string()) + "," +
+               (first ? value_text(first->points) : std::string()) + "," + (last ? csv_text(last->grade) : std::string()) +
+               "," + fixed(r.mean_points(), 2) + "," + csv_text(r.calls) + "," + csv_text(r.reason) + "\n";
     }
     return out;
 }
@@ -404,6 +460,9 @@ std::string results_summary(const std::vector<SweepRunResult>& results)
     out += printf_text("Sweep %s: %zu runs\n\n", results.empty() ? "" : results.front().sweep.c_str(), results.size());
     out += tally_header("", 3) + tally_row("all", all, 3);
     out += printf_text("  wires: 1: %zu, 2: %zu, 3: %zu, 4: %zu\n", all.wires[1], all.wires[2], all.wires[3], all.wires[4]);
+    out += printf_text("  grades of every pass (%zu):", all.passes);
+    for (int g = 0; g < 8; ++g) out += printf_text("%s %s: %zu", g ? "," : "", GRADES[g], all.grades[g]);
+    out += "\n";
     for (size_t p : varied(results)) {
         const Groups g = groups_of(results, p);
         std::vector<OutcomeTally> cells(g.count());
@@ -429,6 +488,7 @@ bool write_sweep_outputs(const std::vector<SweepRunResult>& results, const std::
     if (results.empty()) return true;
     const std::string title = results.front().sweep;
     if (!plot_outcomes(results, title, (dir / "outcomes.png").string(), error)) return false;
+    if (!plot_grades(results, title, (dir / "grades.png").string(), error)) return false;
     const std::vector<size_t> v = varied(results);
     if (v.size() >= 2) {
         // Each cell: the share trapped and the mean wire, then the runs of each other outcome.
@@ -448,6 +508,18 @@ bool write_sweep_outputs(const std::vector<SweepRunResult>& results, const std::
                            "Failed",
                            "share of the runs trapped", [](const OutcomeTally& c) { return c.trap_rate(); }, trap_label,
                            (dir / "heatmap.png").string(), true, error))
+            return false;
+        // Each cell: the mean points of its runs' passes (every pass), and how many.
+        if (!plot_heat_map(results, v[0], v[1], title + ": mean points of the passes",
+                           "cells: mean points of the passes of the cell's runs, and how many",
+                           "mean points (_OK_ 5, OK 4, (OK) 3, B 2.5, \u2014 2, WO 1, C 0)",
+                           [](const OutcomeTally& c) { return c.mean_points(); },
+                           [](const OutcomeTally& c) {
+                               return c.passes ? printf_text("%.2f\n%zu pass%s", c.mean_points(), c.passes,
+                                                             c.passes == 1 ? "" : "es")
+                                               : std::string("no pass");
+                           },
+                           (dir / "heatmap_points.png").string(), true, error, 0.0, 5.0))
             return false;
         bool launches = false;
         for (const SweepRunResult& r : results) launches = launches || std::isfinite(r.end_speed_mps);

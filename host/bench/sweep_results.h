@@ -1,12 +1,15 @@
-// What a sweep's results become: results.csv (one row per run, failed runs
-// included with their reason), summary.txt (a table of outcomes per value
-// of each parameter that varies) and the plots (outcomes.png: the wire and
-// outcome distribution; heatmap.png: the trap rate against the first two
-// parameters that vary, endspeed.png: the launch's end speed the same way,
-// when there were launches; with one parameter varying, outcome.png: the
-// outcome rates against it). Columns and plots: docs/sweeps.md.
+// What a sweep's results become: results.csv (one row per run, failed and
+// unreadable runs included with their reason), summary.txt (a table of
+// outcomes per value of each parameter that varies) and the plots
+// (outcomes.png: the wire and outcome distribution; grades.png: the grades
+// of every pass; heatmap.png: the trap rate against the first two
+// parameters that vary, heatmap_points.png: the mean points of the passes
+// the same way, endspeed.png: the launch's end speed the same way, when
+// there were launches; with one parameter varying, outcome.png: the outcome
+// rates against it). Columns and plots: docs/sweeps.md.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -15,8 +18,13 @@
 namespace host {
 
 // The results of a sweep's directory (DIR/results/run_*.json), in run order.
-// Unreadable files are listed in `errors` and left out.
-std::vector<SweepRunResult> read_results(const std::string& out_dir, std::vector<std::string>* errors);
+// A file that cannot be read (malformed, cut short, of another run) is
+// listed in `errors` ("FILE:LINE: what is wrong") and is still a row: a
+// failed run with the reason "unreadable result: FILE:LINE: what is wrong",
+// its parameters' values from `sweep` when given (else left empty). Only a
+// file whose name gives no run number is left out.
+std::vector<SweepRunResult> read_results(const std::string& out_dir, std::vector<std::string>* errors,
+                                         const SweepFile* sweep = nullptr);
 
 // results.csv of `results` (all of one sweep: the same parameters).
 std::string results_csv(const std::vector<SweepRunResult>& results);
@@ -36,8 +44,13 @@ struct OutcomeTally {
     size_t grooves = 0;
     double end_speed_sum = 0.0;    // m/s
     size_t end_speeds = 0;
+    // Every pass of the runs counts here, not only the first approach's.
+    size_t passes = 0;
+    double points_sum = 0.0;
+    size_t grades[8] = {};         // passes by grade, in GRADES order
     void add(const SweepRunResult& r);
     double trap_rate() const { return runs ? static_cast<double>(trap) / static_cast<double>(runs) : 0.0; }
+    double mean_points() const { return passes ? points_sum / static_cast<double>(passes) : NAN; }
 };
 
 // Writes results.csv, summary.txt and the plots into `out_dir`; false with

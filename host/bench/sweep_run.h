@@ -13,10 +13,17 @@
 #include <vector>
 
 #include "host/bench/sweep_file.h"
+#include "host/record/grading.h"
 
 class TiXmlDocument;
 
 namespace host {
+
+// One pass of a run as the bench's judge graded it (docs/grading.md).
+struct SweepPass {
+    std::string grade;    // one of GRADES
+    double points = 0.0;  // grade_points(grade)
+};
 
 struct SweepRunResult {
     uint64_t index = 0;
@@ -32,8 +39,14 @@ struct SweepRunResult {
     double engage_kt = NAN;                // speed over the deck when the wire was caught
     double end_speed_mps = NAN;            // the launch's end speed (last velocity command of the stroke)
     std::string calls;                     // the officer's calls in order, "; " between them
+    std::vector<SweepPass> passes;         // every pass the judge graded, in order (not only the first approach's)
     std::string reason;                    // why a run failed
     double cpu_s = 0.0;                    // the run's own CPU time
+
+    // The first and the last pass (null when none) and the mean points of all.
+    const SweepPass* first_pass() const { return passes.empty() ? nullptr : &passes.front(); }
+    const SweepPass* last_pass() const { return passes.empty() ? nullptr : &passes.back(); }
+    double mean_points() const;
 };
 
 // The base scenario read once; each run copies it.
@@ -41,6 +54,8 @@ struct SweepBase {
     SweepFile sweep;
     TiXmlDocument* document = nullptr;  // owned by whoever loaded it
     std::string sim_root;               // the base scenario's simulator root, absolute
+    GradingConfig grading;              // the judge of passes' thresholds (the bundled grading file)
+    void* module = nullptr;             // the module as the sweep's parent loaded it; null: each run loads it
 };
 
 // Flies variation `index` of the sweep in this process: applies the
@@ -59,7 +74,12 @@ std::string result_path(const std::string& out_dir, uint64_t index);
 
 // Writes the result atomically (a temporary file renamed into place).
 bool write_result(const SweepRunResult& result, const std::string& path, std::string* error);
-// Reads a result file; nullopt with `error` ("FILE:1: ...") when it is not one.
+// Reads a result file; nullopt with `error` ("FILE:LINE: what is wrong")
+// when it is not one: not JSON (the line of the fault), a field missing or
+// of the wrong kind, an index out of range. Never throws.
 std::optional<SweepRunResult> read_result(const std::string& path, std::string* error);
+
+// The run index a result file's name gives (run_000012.json: 12), or -1.
+int64_t result_index_of(const std::string& path);
 
 }  // namespace host

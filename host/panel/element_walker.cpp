@@ -161,33 +161,49 @@ void walk_one(ELEMENT_HEADER* e, const WalkContext& ctx, ElementView& v)
     v.lit = (v.flags & IMAGE_USE_LUMINOUS) != 0;
 }
 
-bool already_walked(const std::vector<ElementView>& out, size_t count, const ELEMENT_HEADER* e)
+// One walk: the views written so far, and whether they are the last walk's
+// elements in the last walk's order.
+struct Walk {
+    std::vector<ElementView>& out;
+    size_t count = 0;
+    bool same_as_last = true;
+};
+
+// Whether `e` has a view in this walk already. While this walk has met the
+// last walk's elements in the same order, the last walk's view at this place
+// tells it without a search: that walk met no element twice, so its element
+// here is none of those before it.
+bool already_walked(const Walk& w, const ELEMENT_HEADER* e)
 {
-    for (size_t i = 0; i < count; ++i)
-        if (out[i].element == e) return true;
+    if (w.same_as_last && w.count < w.out.size() && w.out[w.count].element == e) return false;
+    for (size_t i = 0; i < w.count; ++i)
+        if (w.out[i].element == e) return true;
     return false;
 }
 
 // The view for the next element: the last walk's view at that place when it
 // was of the same element and kind, a fresh one otherwise.
-ElementView& next_view(std::vector<ElementView>& out, size_t& count, const ELEMENT_HEADER* e)
+ElementView& next_view(Walk& w, const ELEMENT_HEADER* e)
 {
-    if (count == out.size()) out.emplace_back();
-    ElementView& v = out[count++];
-    if (v.element != e || v.type != e->element_type) v = ElementView{};
+    if (w.count == w.out.size()) w.out.emplace_back();
+    ElementView& v = w.out[w.count++];
+    if (v.element != e || v.type != e->element_type) {
+        v = ElementView{};
+        w.same_as_last = false;
+    }
     return v;
 }
 
-void walk_from(ELEMENT_HEADER* e, const WalkContext& ctx, std::vector<ElementView>& out, size_t& count, int depth)
+void walk_from(ELEMENT_HEADER* e, const WalkContext& ctx, Walk& w, int depth)
 {
     // Iterative along the first successor (the usual chain), recursive only
     // for extra successors; the depth guard bounds the recursion.
-    while (e && count < MAX_GAUGE_ELEMENTS && !already_walked(out, count, e)) {
-        walk_one(e, ctx, next_view(out, count, e));
+    while (e && w.count < MAX_GAUGE_ELEMENTS && !already_walked(w, e)) {
+        walk_one(e, ctx, next_view(w, e));
         ELEMENT_HEADER** next = e->next_element;
         if (!next || !next[0]) return;
         if (depth < 32)
-            for (size_t i = 1; next[i] && i < MAX_GAUGE_ELEMENTS; ++i) walk_from(next[i], ctx, out, count, depth + 1);
+            for (size_t i = 1; next[i] && i < MAX_GAUGE_ELEMENTS; ++i) walk_from(next[i], ctx, w, depth + 1);
         e = next[0];
     }
 }
@@ -224,10 +240,10 @@ double needle_angle(const ELEMENT_NEEDLE& needle, double value)
 
 size_t walk_elements(ELEMENT_HEADER* root, const WalkContext& context, std::vector<ElementView>& out)
 {
-    size_t count = 0;
-    walk_from(root, context, out, count, 0);
-    out.resize(count);
-    return count;
+    Walk w{out};
+    walk_from(root, context, w, 0);
+    out.resize(w.count);
+    return w.count;
 }
 
 }  // namespace host

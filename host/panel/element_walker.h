@@ -75,10 +75,11 @@ struct WalkContext {
 // Walks the chain from `root` (an element, then its successors in order,
 // depth first), calls the callbacks and writes one view per element into
 // `out` (replacing what it held; give it MAX_GAUGE_ELEMENTS capacity to walk
-// without allocating). A view of the same element at the same place as in
-// the last walk is written over, so that what it keeps from the last update
-// (a needle's table directions) is used again. An element met again is not
-// walked twice. Returns the count.
+// without allocating). `out` is empty or what the last walk left in it: a
+// view of the same element at the same place as in the last walk is written
+// over, so that what it keeps from the last update (a needle's table
+// directions) is used again. An element met again is not walked twice.
+// Returns the count.
 size_t walk_elements(ELEMENT_HEADER* root, const WalkContext& context, std::vector<ElementView>& out);
 
 // The needle angle (degrees clockwise from up) of `value` through the table.

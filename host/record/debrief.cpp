@@ -4,6 +4,7 @@
 #include "host/record/debrief.h"
 
 #include "host/record/number_format.h"
+#include "host/record/plot_setup.h"
 #include "host/record/printf_text.h"
 
 #include <plplot.h>
@@ -299,56 +300,12 @@ bool Debrief::finish(Host& host, std::string* error, const std::string& cause)
 // [plot] -------------------------------------------------------------------------
 namespace {
 
-// PLplot reads '#' as the start of an escape sequence. Texts longer than
-// `max_chars` characters (UTF-8) are cut and end with "...".
-std::string plot_text(const std::string& text, size_t max_chars = 200)
-{
-    std::string out;
-    size_t chars = 0;
-    // PLplot aborts the whole string (and keeps its memory) on a byte that
-    // is not UTF-8.
-    for (char c : valid_utf8(text)) {
-        const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-        if (!continuation && ++chars > max_chars) {
-            out += "...";
-            break;
-        }
-        if (c == '#') out += '#';
-        out += c;
-    }
-    return out;
-}
-
 // The longest call text that fits the strip above the panels.
 constexpr size_t CALL_LABEL_CHARS = 22;
-
-bool has_device(const char* device)
-{
-    const char* menu_texts[128] = {};
-    const char* device_names[128] = {};
-    const char** menus = menu_texts;
-    const char** names = device_names;
-    int count = 128;
-    plgDevs(&menus, &names, &count);
-    for (int i = 0; i < count; ++i)
-        if (names[i] && std::strcmp(names[i], device) == 0) return true;
-    return false;
-}
 
 // Colour map 0 entries used here.
 enum Pen { WHITE = 0, BLACK = 1, GREY = 2, BLUE = 3, RED = 4, GREEN = 5, AMBER = 6, PURPLE = 7 };
 
-void set_colours()
-{
-    plscol0(WHITE, 255, 255, 255);
-    plscol0(BLACK, 0, 0, 0);
-    plscol0(GREY, 150, 150, 150);
-    plscol0(BLUE, 20, 80, 200);
-    plscol0(RED, 200, 30, 30);
-    plscol0(GREEN, 20, 140, 40);
-    plscol0(AMBER, 200, 140, 0);
-    plscol0(PURPLE, 120, 40, 160);
-}
 
 Pen call_pen(const std::string& color)
 {
@@ -371,17 +328,6 @@ double y_limit(const PlotData& data, double PlotPoint::*field, double floor, dou
 
 bool draw_approach_plot(const PlotData& data, const std::string& path, const char* device, std::string* error)
 {
-    if (!has_device(device)) {
-        *error = std::string("PLplot has no \"") + device + "\" driver (Debian package plplot-driver-cairo)";
-        return false;
-    }
-    if (std::FILE* probe = std::fopen(path.c_str(), "wb")) {
-        std::fclose(probe);
-    } else {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-
     double x_max = 1.0;
     for (const PlotPoint& p : data.points) x_max = std::max(x_max, p.range_nm);
     x_max = std::min(std::ceil(x_max * 2.0) / 2.0, Debrief::PLOT_RANGE_NM);
@@ -398,12 +344,11 @@ bool draw_approach_plot(const PlotData& data, const std::string& path, const cha
         {"Meatball", &PlotPoint::meatball, 55.0, data.meatball_published},
     };
 
-    plsdev(device);
-    plsfnam(path.c_str());
-    plspage(0.0, 0.0, 1200, 1000, 0, 0);
-    set_colours();
-    plinit();
-    pladv(0);
+    if (!begin_plot_page(path, device, 1200, 1000,
+                         {{WHITE, 255, 255, 255}, {BLACK, 0, 0, 0}, {GREY, 150, 150, 150}, {BLUE, 20, 80, 200},
+                          {RED, 200, 30, 30}, {GREEN, 20, 140, 40}, {AMBER, 200, 140, 0}, {PURPLE, 120, 40, 160}},
+                         error))
+        return false;
 
     // Page: title; a strip with the calls' texts; three panels sharing the range axis.
     const double left = 0.09, right = 0.97;

@@ -1,6 +1,7 @@
 // The trap sheet, passes.json and the trend plots. Index: [csv] [json] [plot]
 #include "host/record/trapsheet.h"
 
+#include "host/record/plot_setup.h"
 #include "host/record/printf_text.h"
 
 #include <nlohmann/json.hpp>
@@ -185,27 +186,11 @@ namespace {
 
 enum Pen { WHITE = 0, BLACK = 1, GREY = 2, BLUE = 3, RED = 4, GREEN = 5, SHADE_A = 6, SHADE_B = 7, PURPLE = 8 };
 
-std::string plot_text(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '#') out += '#';
-        out += c;
-    }
-    return out;
-}
-
 }  // namespace
 
 bool draw_trend_plot(const Pass& pass, const GradingConfig& config, const std::string& title, const std::string& path,
                      std::string* error)
 {
-    if (std::FILE* probe = std::fopen(path.c_str(), "wb")) {
-        std::fclose(probe);
-    } else {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
     const double x_max = config.zone_start_nm[0] + 0.05;
     double x_min = 0.0;
     for (const TrendSample& s : pass.samples) x_min = std::min(x_min, s.range_nm);
@@ -220,20 +205,12 @@ bool draw_trend_plot(const Pass& pass, const GradingConfig& config, const std::s
     const Panel panels[2] = {{"glide slope (deg)", &TrendSample::glide_deg, &config.glide_deg, "HI", "LO"},
                              {"line-up (deg)", &TrendSample::lineup_deg, &config.lineup_deg, "LUL", "LUR"}};
 
-    plsdev("pngcairo");
-    plsfnam(path.c_str());
-    plspage(0.0, 0.0, 1200, 800, 0, 0);
-    plscol0(WHITE, 255, 255, 255);
-    plscol0(BLACK, 0, 0, 0);
-    plscol0(GREY, 150, 150, 150);
-    plscol0(BLUE, 20, 80, 200);
-    plscol0(RED, 200, 30, 30);
-    plscol0(GREEN, 20, 140, 40);
-    plscol0(SHADE_A, 236, 236, 236);
-    plscol0(SHADE_B, 250, 250, 250);
-    plscol0(PURPLE, 120, 40, 160);
-    plinit();
-    pladv(0);
+    if (!begin_plot_page(path, "pngcairo", 1200, 800,
+                         {{WHITE, 255, 255, 255}, {BLACK, 0, 0, 0}, {GREY, 150, 150, 150}, {BLUE, 20, 80, 200},
+                          {RED, 200, 30, 30}, {GREEN, 20, 140, 40}, {SHADE_A, 236, 236, 236}, {SHADE_B, 250, 250, 250},
+                          {PURPLE, 120, 40, 160}},
+                         error))
+        return false;
     const double left = 0.09, right = 0.97;
     const double tops[2] = {0.86, 0.47}, bottoms[2] = {0.52, 0.13};
     // Zone edges, outermost first: X, IM, IC, AR, IW (IW beyond the ramp).

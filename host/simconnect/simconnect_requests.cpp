@@ -302,6 +302,8 @@ bool SimConnectServer::set_data_plainly(HANDLE handle, DWORD define_id, DWORD ob
     note_world_objects();
     const DWORD send_id = ++send_id_;
     apply_data(define, *object, values);
+    if (data_set_watch_) data_set_watch_(define_id, object_id, values);
+    if (quiet_data_sets_) return true;
     Timeline::Line line = timeline_.event("simconnect");
     line.begin_object("args")
         .uinteger("count", array_count)
@@ -388,6 +390,7 @@ HRESULT SimConnectServer::set_data_on_sim_object(HANDLE handle, DWORD define_id,
     if (!call.exceptions.empty()) return finish(call, S_OK);
 
     apply_data(define, *object, values);
+    if (data_set_watch_) data_set_watch_(define_id, object_id, values);
     return finish(call, S_OK);
 }
 

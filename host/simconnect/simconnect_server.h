@@ -41,6 +41,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -173,6 +174,15 @@ public:
     // Records every per-frame data message on the timeline too.
     void set_record_frame_messages(bool on) { record_frame_messages_ = on; }
 
+    // Lean runs (a sweep's): the client's SetDataOnSimObject calls that the
+    // server takes (about one a frame) are not written on the timeline; a
+    // refused one still is. Whether quiet or not, `watch` (when given) sees
+    // the definition, object and values of every record the server took, as
+    // it takes it.
+    using DataSetWatch = std::function<void(DWORD define_id, DWORD object_id, const std::vector<double>& values)>;
+    void set_quiet_data_sets(bool quiet) { quiet_data_sets_ = quiet; }
+    void set_data_set_watch(DataSetWatch watch) { data_set_watch_ = std::move(watch); }
+
     // [queries] -------------------------------------------------------------------
     bool is_open() const { return open_; }
     const std::string& client_name() const { return client_name_; }
@@ -300,6 +310,8 @@ private:
     std::vector<double> scratch_values_;               // set_data_plainly's decoded record
     bool delivering_ = false;
     bool record_frame_messages_ = false;
+    bool quiet_data_sets_ = false;
+    DataSetWatch data_set_watch_;
     std::map<DWORD, uint64_t> frame_message_counts_;
     std::map<DWORD, uint64_t> delivered_counts_;
 

@@ -1,18 +1,23 @@
 // `carrier-bench sweep` end to end with the real module: a small sweep of
 // the bundled base scenario run with -j, the same through a plan and GNU
-// parallel, an interrupted sweep resumed, a run that cannot be made.
+// parallel, an interrupted sweep resumed, a run that cannot be made, the
+// lean run's grades against a full run's, result files that cannot be read.
 #include "host/build_paths.h"
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <regex>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include "host/bench/sweep_file.h"
 
 namespace {
 
@@ -96,9 +101,90 @@ TEST_F(SweepTest, RunsEveryVariationAndWritesItsResults)
     EXPECT_GT(end_speed(rows[1]), end_speed(rows[3]) + 5.0) << rows[1] << "\n" << rows[3];
     EXPECT_GT(end_speed(rows[3]), end_speed(rows[5]) + 5.0) << rows[3] << "\n" << rows[5];
     EXPECT_GT(end_speed(rows[5]), 50.0);
-    for (const char* file : {"summary.txt", "outcomes.png", "heatmap.png", "endspeed.png"})
+    // Every run is one graded pass: the wave-offs WO (1 point), the traps
+    // each a trap's grade.
+    EXPECT_NE(rows[1].find(",1,WO,1,WO,1.00,"), std::string::npos) << rows[1];
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const bool trap = rows[i].find(",trap,") != std::string::npos;
+        const bool trap_grade = std::regex_search(rows[i], std::regex(",1,(_OK_|OK|\\(OK\\)|\u2014|C),[0-9.]+,"));
+        EXPECT_EQ(trap, trap_grade) << rows[i];
+    }
+    for (const char* file : {"summary.txt", "outcomes.png", "grades.png", "heatmap.png", "heatmap_points.png", "endspeed.png"})
         EXPECT_GT(fs::file_size(dir / "j2" / file), 100u) << file;
-    EXPECT_NE(read_file(dir / "j2/summary.txt").find("By wind_speed:"), std::string::npos);
+    const std::string summary = read_file(dir / "j2/summary.txt");
+    EXPECT_NE(summary.find("By wind_speed:"), std::string::npos);
+    EXPECT_NE(summary.find("grades of every pass (6):"), std::string::npos) << summary;
+}
+
+// The lean run's judge grades as a full run's does: the same variation
+// flown by `carrier-bench run` writes the same grade into passes.json.
+TEST_F(SweepTest, LeanRunsGradeAsAFullRunDoes)
+{
+    std::string base = read_file(fs::path(CARRIER_SOURCE_DIR) / "scenarios/sweeps/approach_and_launch.xml");
+    const auto replace = [&](const std::string& from, const std::string& to) {
+        const size_t at = base.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        base.replace(at, from.size(), to);
+    };
+    replace("root=\"../simroot\"", "root=\"" + std::string(CARRIER_SOURCE_DIR) + "/scenarios/simroot\"");
+    replace("wind_over_deck=\"30\"", "wind_over_deck=\"60\"");
+    std::ofstream(dir / "sixty.xml") << base;
+    std::ofstream(dir / "wod.xml") << "<sweep name=\"wod\" scenario=\"" << CARRIER_SOURCE_DIR
+                                   << "/scenarios/sweeps/approach_and_launch.xml\">\n"
+                                      "  <param name=\"wind_over_deck\" values=\"30 60\"/>\n"
+                                      "</sweep>\n";
+    std::string output;
+    ASSERT_EQ(shell(bench_path() + " sweep " + (dir / "wod.xml").string() + " -j2 --quiet --out " + (dir / "wod").string(),
+                    &output),
+              0)
+        << output;
+    ASSERT_EQ(shell(bench_path() + " run " + (dir / "sixty.xml").string() + " --quiet --out " + (dir / "full").string(),
+                    &output),
+              0)
+        << output;
+    const auto passes = nlohmann::json::parse(read_file(dir / "full/passes.json"))["passes"];
+    ASSERT_EQ(passes.size(), 1u) << passes;
+    const std::string grade = passes[0]["grade"].get<std::string>();
+    const std::string csv = read_file(dir / "wod/results.csv");
+    const std::string row = csv.substr(csv.find("\n1,60,"));
+    EXPECT_NE(row.find(",trap,3,"), std::string::npos) << row;
+    EXPECT_NE(row.find(",1," + grade + "," + host::value_text(passes[0]["points"].get<double>()) + "," + grade + ","),
+              std::string::npos)
+        << grade << "\n" << row;
+}
+
+// --collect goes through result files that are cut short or malformed:
+// each is its run's row with the reason, the other rows as they were.
+TEST_F(SweepTest, CollectMakesARowOfAnUnreadableResult)
+{
+    const std::string reference = run_j2("j2");
+    const fs::path result = dir / "j2/results/run_000002.json";
+    const std::string whole = read_file(result);
+    std::ofstream(result, std::ios::trunc) << whole.substr(0, whole.size() / 2);
+    std::ofstream(dir / "j2/results/run_000004.json", std::ios::trunc)
+        << R"({"index":4,"parameters":[{"name":"wind_speed","value":35},{"name":"ship_speed","value":0}],)"
+           R"("outcome":"trap","wave_off_lights":"no"})";
+    std::ofstream(dir / "j2/sweep.txt", std::ios::app) << "runs six\n";
+    std::string output;
+    EXPECT_EQ(shell(bench_path() + " sweep --quiet --collect " + (dir / "j2").string(), &output), 1) << output;
+    EXPECT_NE(output.find(result.string() + ":1: cut short"), std::string::npos) << output;
+    EXPECT_NE(output.find("run_000004.json:1: \"wave_off_lights\" is not true or false"), std::string::npos) << output;
+    EXPECT_NE(output.find((dir / "j2/sweep.txt").string() + ":4: \"six\" is not a run count"), std::string::npos) << output;
+
+    std::istringstream expected(reference), got(read_file(dir / "j2/results.csv"));
+    std::vector<std::string> want, rows;
+    for (std::string line; std::getline(expected, line);) want.push_back(line);
+    for (std::string line; std::getline(got, line);) rows.push_back(line);
+    ASSERT_EQ(rows.size(), want.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (i == 3 || i == 5) {
+            // The parameters from the sweep file, the reason with the file and line.
+            EXPECT_EQ(rows[i].rfind(i == 3 ? "2,20,0,failed," : "4,35,0,failed,", 0), 0u) << rows[i];
+            EXPECT_NE(rows[i].find("unreadable result: " + (dir / "j2/results").string()), std::string::npos) << rows[i];
+        } else {
+            EXPECT_EQ(rows[i], want[i]);
+        }
+    }
 }
 
 TEST_F(SweepTest, PlanRunThroughGnuParallelGivesTheSameResults)
@@ -156,6 +242,38 @@ TEST_F(SweepTest, InterruptedSweepResumesToTheSameResults)
     ASSERT_EQ(shell(bench_path() + " sweep " + sweep.string() + " -j2 --out " + resumed.string(), &output), 0) << output;
     EXPECT_NE(output.find(std::to_string(kept) + " of 6 runs already done"), std::string::npos) << output;
     EXPECT_EQ(read_file(resumed / "results.csv"), reference) << said << output;
+}
+
+// A run past the sweep's timeout is stopped and is a failed row; the parent
+// wakes for it while it waits for the runs to end.
+TEST_F(SweepTest, ARunPastItsTimeoutIsStopped)
+{
+    std::string base = read_file(fs::path(CARRIER_SOURCE_DIR) / "scenarios/sweeps/approach_and_launch.xml");
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"root=\"../simroot\"", "root=\"" + std::string(CARRIER_SOURCE_DIR) + "/scenarios/simroot\""},
+                                   {"end=\"100\"", "end=\"50000\""}}) {
+        const size_t at = base.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        base.replace(at, from.size(), to);
+    }
+    std::ofstream(dir / "long.xml") << base;
+    std::ofstream(dir / "slow.xml") << "<sweep name=\"slow\" scenario=\"long.xml\" timeout=\"1\">\n"
+                                       "  <param name=\"wind_speed\" values=\"10 20 30\"/>\n"
+                                       "</sweep>\n";
+    const auto start = std::chrono::steady_clock::now();
+    std::string output;
+    EXPECT_EQ(shell("timeout 60 " + bench_path() + " sweep " + (dir / "slow.xml").string() + " -j2 --quiet --out " +
+                        (dir / "slow").string(),
+                    &output),
+              1)
+        << output;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 15.0);  // two rounds of one second, however loaded the machine
+    const std::string csv = read_file(dir / "slow/results.csv");
+    for (const char* row : {"\n0,10,failed,", "\n1,20,failed,", "\n2,30,failed,"}) EXPECT_NE(csv.find(row), std::string::npos) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4) << csv;
+    size_t timed_out = 0;
+    for (size_t at = 0; (at = csv.find(",timed out after 1 s\n", at)) != std::string::npos; ++at) ++timed_out;
+    EXPECT_EQ(timed_out, 3u) << csv;
 }
 
 TEST_F(SweepTest, ARunThatCannotBeMadeIsARowWithItsReason)

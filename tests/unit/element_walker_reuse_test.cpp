@@ -3,6 +3,7 @@
 // whatever changed in between.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -98,6 +99,55 @@ TEST(ElementWalkerReuse, AnotherElementAtAViewsPlaceGetsAFreshView)
     EXPECT_EQ(out[0].image_index, 1);
     EXPECT_EQ(out[0].angle_table, nullptr);
     EXPECT_EQ(out[0].needle_deg, 0.0);
+}
+
+// An element met again (a loop back, a successor two elements share) is
+// walked once, however the chain changed since the last walk over the same
+// views; the views are what a fresh walk makes.
+int g_calls[3] = {};
+FLOAT64 count_a(ELEMENT_HEADER*) { return ++g_calls[0], 0.0; }
+FLOAT64 count_b(ELEMENT_HEADER*) { return ++g_calls[1], 0.0; }
+FLOAT64 count_c(ELEMENT_HEADER*) { return ++g_calls[2], 0.0; }
+
+TEST(ElementWalkerReuse, AnElementMetAgainIsWalkedOnceWhateverTheLastWalk)
+{
+    ELEMENT_HEADER* next_a[3] = {};
+    ELEMENT_HEADER* next_b[3] = {};
+    ELEMENT_HEADER* next_c[3] = {};
+    ELEMENT_ICON a{header(ELEMENT_TYPE_ICON, 1, {0, 0}, next_a), count_a, 0, 2, 0.0, 0, 0};
+    ELEMENT_ICON b{header(ELEMENT_TYPE_ICON, 2, {0, 0}, next_b), count_b, 0, 2, 0.0, 0, 0};
+    ELEMENT_ICON c{header(ELEMENT_TYPE_ICON, 3, {0, 0}, next_c), count_c, 0, 2, 0.0, 0, 0};
+    ELEMENT_HEADER *A = &a.header, *B = &b.header, *C = &c.header;
+    struct Chain {
+        const char* what;
+        ELEMENT_HEADER* root;
+        std::vector<ELEMENT_HEADER*> a, b, c;  // each element's successors
+        std::vector<ELEMENT_HEADER*> walked;   // the views, in order
+    } chains[] = {
+        {"A B C", A, {B}, {C}, {}, {A, B, C}},
+        {"the last back to the first", A, {B}, {C}, {A}, {A, B, C}},
+        {"C B and back to C, where the last walk had C third", C, {}, {C}, {B}, {C, B}},
+        {"a loop to the first after the same start", A, {B}, {A}, {}, {A, B}},
+        {"a successor two elements share", A, {B, C}, {C}, {}, {A, C, B}},  // extra successors first
+        {"an element its own successor", B, {}, {B}, {}, {B}},
+        {"A B C again", A, {B}, {C}, {}, {A, B, C}},
+    };
+    host::WalkContext ctx;
+    std::vector<ElementView> reused;
+    reused.reserve(host::MAX_GAUGE_ELEMENTS);
+    for (const Chain& chain : chains) {
+        auto link = [](ELEMENT_HEADER** next, const std::vector<ELEMENT_HEADER*>& to) {
+            for (size_t i = 0; i < 3; ++i) next[i] = i < to.size() ? to[i] : nullptr;
+        };
+        link(next_a, chain.a);
+        link(next_b, chain.b);
+        link(next_c, chain.c);
+        std::fill(std::begin(g_calls), std::end(g_calls), 0);
+        ASSERT_EQ(host::walk_elements(chain.root, ctx, reused), chain.walked.size()) << chain.what;
+        for (size_t i = 0; i < chain.walked.size(); ++i) EXPECT_EQ(reused[i].element, chain.walked[i]) << chain.what;
+        for (int calls : g_calls) EXPECT_LE(calls, 1) << chain.what;
+        EXPECT_EQ(fresh_walk(chain.root, ctx).size(), chain.walked.size()) << chain.what;
+    }
 }
 
 }  // namespace

@@ -185,6 +185,32 @@ TEST_F(SweepFileTest, VariationsLandOnTheirAttributes)
     EXPECT_NE(error.find("no element world/flight/deviation[3]"), std::string::npos) << error;
 }
 
+// "correction" is the autopilot's correction time constant of the approach:
+// the attribute the scenario reader reads on <flight> (action "approach").
+TEST_F(SweepFileTest, CorrectionIsTheApproachFlightsTimeConstant)
+{
+    std::string error;
+    auto s = host::load_sweep(sweep(R"(<param name="correction" values="2 8"/>)"), &error);
+    ASSERT_TRUE(s) << error;
+    const host::SweepParameter& p = s->parameters[0];
+    EXPECT_EQ(p.target, host::ParameterTarget::Scenario);
+    ASSERT_EQ(p.path.steps.size(), 2u);
+    EXPECT_EQ(p.path.steps[0].name, "world");
+    EXPECT_EQ(p.path.steps[1].name, "flight");
+    EXPECT_EQ(p.path.steps[1].index, 1);
+    EXPECT_EQ(p.path.attribute, "correct_s");
+    EXPECT_TRUE(p.removes.empty());
+    TiXmlDocument doc((dir / "base.xml").c_str());
+    ASSERT_TRUE(doc.LoadFile());
+    ASSERT_TRUE(host::apply_to_scenario(*s, host::variation_of(*s, 1), doc, &error)) << error;
+    const TiXmlElement* flight = doc.RootElement()->FirstChildElement("world")->FirstChildElement("flight");
+    EXPECT_STREQ(flight->Attribute("correct_s"), "8");
+    EXPECT_STREQ(flight->Attribute("distance"), "3");  // the rest of the flight as it was
+    // The known names are offered for a misspelt one.
+    EXPECT_FALSE(host::load_sweep(sweep(R"(<param name="corection" values="2"/>)"), &error));
+    EXPECT_NE(error.find("error_to, correction"), std::string::npos) << error;
+}
+
 TEST_F(SweepFileTest, ConfigurationParametersGetTheirOwnRoot)
 {
     write("root/Gauges/ZEB_Parameters.xml", "<Parameters>\n  <Catapult Catapult_Lenght=\"90\" Launch_Delay=\"2\"/>\n</Parameters>\n");
@@ -236,8 +262,8 @@ TEST_F(SweepFileTest, ResultFilesReadBackAndMakeTheirRows)
     const std::string csv = host::results_csv({*back});
     EXPECT_EQ(csv,
               "run,wind_speed,Gauges/ZEB_Parameters.xml:Catapult@Catapult_Lenght,outcome,wire,wave_off_lights,groove_s,"
-              "lockon_s,touchdown_sink_mps,engage_kt,end_speed_mps,calls,reason\n"
-              "12,12.5,90,trap,3,0,18.25,,,,80.50,\"Call the ball; You're high, \"\"really\"\"\",\n");
+              "lockon_s,touchdown_sink_mps,engage_kt,end_speed_mps,passes,grade,points,last_grade,mean_points,calls,reason\n"
+              "12,12.5,90,trap,3,0,18.25,,,,80.50,0,,,,,\"Call the ball; You're high, \"\"really\"\"\",\n");
 
     for (const char* bad : {"", "[]", "{\"index\":-1,\"parameters\":[],\"outcome\":\"trap\"}",
                             "{\"index\":1,\"outcome\":\"trap\"}", "{\"index\":1,\"parameters\":[]}"}) {
