@@ -276,6 +276,21 @@ TEST_F(SweepTest, ARunPastItsTimeoutIsStopped)
     EXPECT_EQ(timed_out, 3u) << csv;
 }
 
+// The correction shorthand reaches the approach's correct_s: the scenario
+// reader takes 4 s and refuses 0.1 s (below its range) at the parameter's line.
+TEST_F(SweepTest, CorrectionReachesTheApproachsTimeConstant)
+{
+    std::ofstream(dir / "correction.xml") << "<sweep name=\"correction\" scenario=\"" << CARRIER_SOURCE_DIR
+                                          << "/scenarios/sweeps/approach_and_launch.xml\">\n"
+                                             "  <param name=\"correction\" values=\"4 0.1\"/>\n"
+                                             "</sweep>\n";
+    std::string output;
+    EXPECT_EQ(shell(bench_path() + " check " + (dir / "correction.xml").string(), &output), 2) << output;
+    EXPECT_NE(output.find("correction.xml:2: correction=0.1: the scenario refuses it"), std::string::npos) << output;
+    EXPECT_NE(output.find("correct_s"), std::string::npos) << output;
+    EXPECT_EQ(output.find("correction=4:"), std::string::npos) << output;
+}
+
 TEST_F(SweepTest, ARunThatCannotBeMadeIsARowWithItsReason)
 {
     std::ofstream(dir / "bad.xml") << "<sweep name=\"bad\" scenario=\"" << CARRIER_SOURCE_DIR
