@@ -124,6 +124,35 @@ bool begin_plot(const std::string& path, int width, int height, std::string* err
                            error);
 }
 
+// Bars of `counts` in their pens, each labelled below the box (a text in the
+// window would be clipped) and with its count above it; `outline` draws
+// each bar's edge too (light bars). Ends the page.
+void draw_bars(const char* const* labels, const double* counts, const int* pens, int n, const std::string& y_label,
+               const std::string& title, bool outline)
+{
+    double top = 1.0;
+    for (int i = 0; i < n; ++i) top = std::max(top, counts[i]);
+    plvpor(0.1, 0.95, 0.15, 0.88);
+    plwind(0.0, n, 0.0, top * 1.15);
+    plcol0(1);
+    plbox("bc", 0.0, 0, "bcnstv", 0.0, 0);
+    pllab("", y_label.c_str(), plot_text(title).c_str());
+    for (int i = 0; i < n; ++i) {
+        PLFLT x[4] = {i + 0.15, i + 0.15, i + 0.85, i + 0.85};
+        PLFLT y[4] = {0.0, counts[i], counts[i], 0.0};
+        if (counts[i] > 0) {
+            plcol0(pens[i]);
+            plfill(4, x, y);
+            plcol0(1);
+            if (outline) plline(4, x, y);
+        }
+        plcol0(1);
+        plmtex("b", 1.5, (i + 0.5) / n, 0.5, plot_text(labels[i]).c_str());
+        plptex(i + 0.5, counts[i] + top * 0.02, 1.0, 0.0, 0.5, printf_text("%.0f", counts[i]).c_str());
+    }
+    plend();
+}
+
 // The bars of the outcomes: the wires caught, then every other outcome.
 bool plot_outcomes(const std::vector<SweepRunResult>& results, const std::string& title, const std::string& path,
                    std::string* error)
@@ -137,23 +166,8 @@ bool plot_outcomes(const std::vector<SweepRunResult>& results, const std::string
     const int pens[] = {5, 5, 5, 5, 6, 4, 3, 2, 7};
     constexpr int n = 9;
     if (!begin_plot(path, 1000, 600, error)) return false;
-    double top = 1.0;
-    for (double c : counts) top = std::max(top, c);
-    plvpor(0.1, 0.95, 0.15, 0.88);
-    plwind(0.0, n, 0.0, top * 1.15);
-    plcol0(1);
-    plbox("bc", 0.0, 0, "bcnstv", 0.0, 0);
-    pllab("", "runs", plot_text(title + ": outcomes and wires (" + std::to_string(results.size()) + " runs)").c_str());
-    for (int i = 0; i < n; ++i) {
-        PLFLT x[4] = {i + 0.15, i + 0.15, i + 0.85, i + 0.85};
-        PLFLT y[4] = {0.0, counts[i], counts[i], 0.0};
-        plcol0(pens[i]);
-        if (counts[i] > 0) plfill(4, x, y);
-        plcol0(1);
-        plmtex("b", 1.5, (i + 0.5) / n, 0.5, labels[i]);  // below the box (a text in the window would be clipped)
-        plptex(i + 0.5, counts[i] + top * 0.02, 1.0, 0.0, 0.5, printf_text("%.0f", counts[i]).c_str());
-    }
-    plend();
+    draw_bars(labels, counts, pens, n, "runs", title + ": outcomes and wires (" + std::to_string(results.size()) + " runs)",
+              false);
     return true;
 }
 
@@ -180,30 +194,10 @@ bool plot_grades(const std::vector<SweepRunResult>& results, const std::string& 
     plscol0(9, 230, 200, 0);    // (OK): yellow
     plscol0(10, 130, 80, 30);   // no grade: brown
     plscol0(11, 225, 225, 225); // wave-offs: white on the board, light grey here
-    double top = 1.0;
-    for (double c : counts) top = std::max(top, c);
-    plvpor(0.1, 0.95, 0.15, 0.88);
-    plwind(0.0, n, 0.0, top * 1.15);
-    plcol0(1);
-    plbox("bc", 0.0, 0, "bcnstv", 0.0, 0);
-    pllab("", "passes (runs for \"no pass\")",
-          plot_text(title + ": grades of every pass (" + std::to_string(t.passes) + " passes in " +
-                    std::to_string(results.size()) + " runs)")
-              .c_str());
-    for (int i = 0; i < n; ++i) {
-        PLFLT x[4] = {i + 0.15, i + 0.15, i + 0.85, i + 0.85};
-        PLFLT y[4] = {0.0, counts[i], counts[i], 0.0};
-        if (counts[i] > 0) {
-            plcol0(pens[i]);
-            plfill(4, x, y);
-            plcol0(1);
-            plline(4, x, y);
-        }
-        plcol0(1);
-        plmtex("b", 1.5, (i + 0.5) / n, 0.5, plot_text(labels[i]).c_str());
-        plptex(i + 0.5, counts[i] + top * 0.02, 1.0, 0.0, 0.5, printf_text("%.0f", counts[i]).c_str());
-    }
-    plend();
+    draw_bars(labels, counts, pens, n, "passes (runs for \"no pass\")",
+              title + ": grades of every pass (" + std::to_string(t.passes) + " passes in " +
+                  std::to_string(results.size()) + " runs)",
+              true);
     return true;
 }
 
