@@ -47,18 +47,6 @@ std::vector<ListEntry> read_carrier_list(const std::string& sim_root)
     return out;
 }
 
-// A NAV set key's BCD value in MHz ("0x10935" is 109.35); NaN when it is not BCD.
-double bcd_mhz(double raw)
-{
-    if (!(raw >= 0.0 && raw <= 0xFFFFF)) return NAN;
-    double hundredths = 0.0, scale = 1.0;
-    for (auto v = static_cast<uint32_t>(raw); v; v >>= 4, scale *= 10.0) {
-        if ((v & 0xF) > 9) return NAN;
-        hundredths += (v & 0xF) * scale;
-    }
-    return hundredths / 100.0;
-}
-
 std::string lower(std::string text)
 {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

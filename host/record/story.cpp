@@ -17,18 +17,6 @@ constexpr double KNOTS_PER_MPS = 1.0 / 0.514444;
 
 // [helpers] -------------------------------------------------------------------
 
-// A NAV set key's BCD value in MHz ("0x11270" is 112.70); NaN when it is not BCD.
-double bcd_mhz(double raw)
-{
-    if (!(raw >= 0.0 && raw <= 0xFFFFF)) return NAN;
-    double hundredths = 0.0, scale = 1.0;
-    for (auto v = static_cast<uint32_t>(raw); v; v >>= 4, scale *= 10.0) {
-        if ((v & 0xF) > 9) return NAN;
-        hundredths += (v & 0xF) * scale;
-    }
-    return hundredths / 100.0;
-}
-
 // [the officer] -----------------------------------------------------------------
 // The module's command events that are the officer's checks; "" for others.
 std::string check_name(uint32_t id, double value)
@@ -82,6 +70,18 @@ struct PendingTune {
 };
 
 }  // namespace
+
+double bcd_mhz(double raw)
+{
+    if (!(raw >= 0.0 && raw <= 0xFFFFF)) return NAN;
+    double hundredths = 0.0, scale = 1.0;
+    for (auto v = static_cast<uint32_t>(raw); v; v >>= 4, scale *= 10.0) {
+        if ((v & 0xF) > 9) return NAN;
+        hundredths += (v & 0xF) * scale;
+    }
+    return hundredths / 100.0;
+}
+
 
 bool story_wants_range(std::string_view kind, std::string_view line)
 {

@@ -21,6 +21,10 @@
 
 namespace host {
 
+// A NAV set key's BCD value in MHz (0x11270 is 112.70); NaN when it is not
+// BCD or outside 0 .. 0xFFFFF.
+double bcd_mhz(double raw);
+
 struct StoryLine {
     double t = 0.0;
     std::string text;
