@@ -100,7 +100,7 @@ std::string num(double v, int decimals = 2)
 // two-column table, anything else as text.
 std::string json_html(const nlohmann::json& v, int depth = 0)
 {
-    if (depth > 6) return "<code>" + html_escape(v.dump()) + "</code>";
+    if (depth > 6) return "<code>" + html_escape(v.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) + "</code>";
     if (v.is_string()) return html_escape(v.get<std::string>());
     if (v.is_boolean()) return v.get<bool>() ? "<span class=\"pass\">yes</span>" : "<span class=\"fail\">no</span>";
     if (v.is_array() && !v.empty() && std::all_of(v.begin(), v.end(), [](const auto& e) { return e.is_object(); })) {
@@ -131,7 +131,7 @@ std::string json_html(const nlohmann::json& v, int depth = 0)
     }
     // Ranges, times and points read to two decimals (the files keep every digit).
     if (v.is_number_float()) return html_escape(printf_text("%.2f", v.get<double>()));
-    return html_escape(v.dump());
+    return html_escape(v.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 // A JSON file of the run directory as a section's body.
@@ -614,7 +614,7 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
     for (const Event& e : events) {
         if (++written[e.kind] > MAX_ROWS_PER_KIND) continue;
         h += "<tr data-kind=\"" + html_escape(e.kind) + "\"><td>" + num(e.t) + "</td><td>" + html_escape(e.kind) +
-             "</td><td>" + html_escape(e.data.dump()) + "</td></tr>\n";
+             "</td><td>" + html_escape(e.data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) + "</td></tr>\n";
     }
     h += "</tbody></table></section>\n<script>" + std::string(SCRIPT) + "</script>\n</body></html>\n";
 

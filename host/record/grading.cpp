@@ -4,6 +4,7 @@
 #include "config/xml_file.h"
 #include "host/build_paths.h"
 #include "host/record/printf_text.h"
+#include "host/record/timeline.h"
 #include "host/world/flown_aircraft.h"
 
 #include <algorithm>
@@ -553,15 +554,17 @@ void PassJudge::finish(Host& host)
     for (size_t i = 0; i < calls_.size(); ++i) {
         if (call_pass_[i] >= passes_.size()) continue;
         ModuleCall call = calls_[i];
-        if (call.text_index < texts.size()) call.text = texts[call.text_index].text;
+        // The module's texts come from the designer's files, in whatever encoding
+        // they were saved: the trap sheet, passes.json and the page want UTF-8.
+        if (call.text_index < texts.size()) call.text = valid_utf8(texts[call.text_index].text);
         passes_[call_pass_[i]].calls.push_back(std::move(call));
     }
     for (size_t i = 0; i < samples_.size(); ++i)
         if (sample_pass_[i] < passes_.size()) passes_[sample_pass_[i]].samples.push_back(samples_[i]);
     const SimObject* boat = host.world().find(boat_id_);
     for (Pass& p : passes_) {
-        p.carrier = boat ? boat->title : "";
-        p.aircraft = host.world().user().title;
+        p.carrier = boat ? valid_utf8(boat->title) : "";
+        p.aircraft = valid_utf8(host.world().user().title);
         p.deviation_text = deviation_text(p.deviations);
         p.grade = grade_pass(config_, p);
         p.points = grade_points(p.grade);

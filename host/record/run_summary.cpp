@@ -273,7 +273,7 @@ std::string format_summary(const SummaryInput& in)
     for (const TimelineEvent& e : timeline.events()) {
         if (e.kind == "snapshot")
             out += printf_text("Panel snapshot t=%7.2f  %s\n", e.t,
-                               e.data.contains("files") ? e.data["files"].dump().c_str() : "skipped (no run directory)");
+                               e.data.contains("files") ? e.data["files"].dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str() : "skipped (no run directory)");
         else if (e.kind == "tooltip")
             out += printf_text("Tooltip t=%7.2f  %s: \"%s\"\n", e.t, field(e.data, "gauge").c_str(), field(e.data, "text").c_str());
     }

@@ -141,7 +141,7 @@ std::string passes_json(const std::vector<Pass>& passes, const std::string& scen
         j["disagreements"] = p.disagreements;
         doc["passes"].push_back(j);
     }
-    return doc.dump(2) + "\n";
+    return doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 std::optional<std::vector<PassSummary>> read_passes(const std::string& dir, std::string* error)

@@ -600,7 +600,7 @@ std::string expectations_json(const std::string& scenario, const std::vector<Exp
     for (const ExpectationResult& r : results)
         list.push_back({{"name", r.name}, {"line", r.line}, {"met", r.met}, {"expected", r.expected}, {"observed", r.observed}});
     const nlohmann::json doc = {{"scenario", scenario}, {"all_met", all_met(results)}, {"expectations", list}};
-    return doc.dump(2) + "\n";
+    return doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace host

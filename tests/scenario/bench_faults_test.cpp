@@ -326,3 +326,35 @@ TEST(BenchFaults, TheFlownAircraftRefusesAWeightOrCentreOfGravityItCannotFly)
         }
     }
 }
+
+// An officer's text saved in Latin-1 (an editor not set to UTF-8) reaches
+// every file of the run as valid UTF-8, the byte replaced by U+FFFD, and the
+// run's files after the story (the grading's passes.json, the page) are all
+// written.
+TEST(BenchFaults, AnOfficerTextInLatin1ReachesEveryFileAsUtf8)
+{
+    TempRoot root;
+    const fs::path sim = root.dir / "root";
+    fs::copy(source_path("scenarios/simroot"), sim, fs::copy_options::recursive);
+    std::string params = slurp(sim / "Gauges/ZEB_Parameters.xml");
+    const std::string call = "CallBall_msg=\"LSO: Call the ball\"";
+    ASSERT_NE(params.find(call), std::string::npos);
+    params.replace(params.find(call), call.size(), "CallBall_msg=\"LSO: Appel\xE9 la boule\"");
+    std::ofstream(sim / "Gauges/ZEB_Parameters.xml") << params;
+    std::string text = slurp(bundled(root, "default.xml", ""));
+    const std::string simroot = "root=\"" + source_path("scenarios/simroot") + "\"";
+    text.replace(text.find(simroot), simroot.size(), "root=\"" + sim.string() + "\"");
+    const fs::path scenario = root.dir / "latin1.xml";
+    std::ofstream(scenario) << text;
+
+    const fs::path out = root.dir / "out";
+    std::string output;
+    ASSERT_EQ(shell(bench_path() + " run --quiet " + scenario.string() + " --out " + out.string(), &output), 0) << output;
+    const std::string replaced = "Appel\xEF\xBF\xBD la boule";
+    for (const char* name : {"story.txt", "trapsheet.csv", "passes.json", "debrief.html", "timeline.jsonl"}) {
+        const std::string file = slurp(out / name);
+        EXPECT_NE(file.find(replaced), std::string::npos) << name;
+        EXPECT_EQ(file.find("Appel\xE9"), std::string::npos) << name;
+    }
+    EXPECT_FALSE(nlohmann::json::parse(slurp(out / "passes.json"), nullptr, false).is_discarded());
+}
