@@ -11,21 +11,6 @@
 
 namespace host {
 
-GradeColour grade_colour(const std::string& grade)
-{
-    switch (grade_rank(grade)) {
-    case 0: return {0.05, 0.45, 0.10};  // _OK_: dark green
-    case 1: return {0.20, 0.75, 0.25};  // OK: green
-    case 2: return {0.98, 0.85, 0.15};  // (OK): yellow
-    case 3: return {0.15, 0.40, 0.85};  // bolter: blue
-    case 4: return {0.55, 0.35, 0.15};  // no grade: brown
-    case 5:
-    case 6: return {0.92, 0.92, 0.92};  // wave-offs: white
-    case 7: return {0.85, 0.10, 0.10};  // cut: red
-    }
-    return {0.6, 0.6, 0.6};
-}
-
 // [gathering] ----------------------------------------------------------------------
 std::optional<GreenieBoard> gather_greenie(const std::vector<std::string>& dirs, std::string* error)
 {

@@ -24,11 +24,6 @@ struct GreenieBoard {
     double average_points = 0.0;  // over every pass; 0 with none
 };
 
-// The fill colour of a grade on the board (red, green, blue 0..1).
-struct GradeColour {
-    double r, g, b;
-};
-GradeColour grade_colour(const std::string& grade);
 
 std::optional<GreenieBoard> gather_greenie(const std::vector<std::string>& dirs, std::string* error);
 std::string greenie_text(const GreenieBoard& board);

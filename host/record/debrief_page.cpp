@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "host/record/grading.h"
 #include "host/record/printf_text.h"
 
 namespace host {
@@ -134,14 +135,154 @@ std::string json_html(const nlohmann::json& v, int depth = 0)
     return html_escape(v.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
-// A JSON file of the run directory as a section's body.
-std::string json_file_html(const fs::path& dir, const std::string& name, const std::string& what)
+// The expectations, one row each, named first; `met` and `total` count them
+// (both -1 when the file is not the bench's expectations.json, which is then
+// shown as it is).
+std::string expectations_html(const fs::path& dir, int* met, int* total)
+{
+    *met = *total = -1;
+    std::string text;
+    if (!read_file(dir / "expectations.json", &text))
+        return not_available("the scenario's expectations (no expectations.json in the run directory)");
+    const auto v = nlohmann::json::parse(text, nullptr, false);
+    if (v.is_discarded()) return "<p class=\"fail\">expectations.json is not valid JSON</p>\n";
+    if (!v.is_object() || !v.contains("expectations") || !v["expectations"].is_array()) return json_html(v) + "\n";
+    *met = *total = 0;
+    std::string rows;
+    for (const auto& e : v["expectations"]) {
+        if (!e.is_object()) continue;
+        const bool ok = e.value("met", false);
+        ++*total;
+        if (ok) ++*met;
+        auto field = [&](const char* key) { return e.contains(key) ? json_html(e[key], 1) : std::string(); };
+        rows += std::string("<tr class=\"") + (ok ? "met" : "unmet") + "\"><td>" + field("name") + "</td><td>" +
+                (ok ? "<span class=\"pass\">met</span>" : "<span class=\"fail\">not met</span>") + "</td><td>" +
+                field("expected") + "</td><td>" + field("observed") + "</td><td>" + field("line") + "</td></tr>\n";
+    }
+    if (*total == 0) return "<p class=\"na\">the scenario states no expectations</p>\n";
+    return "<table class=\"data\" id=\"expectations-table\"><tr><th>expectation</th><th>met</th><th>expected</th>"
+           "<th>observed</th><th>line</th></tr>\n" +
+           rows + "</table>\n";
+}
+
+// A grade as a badge in the greenie board's colours.
+std::string grade_badge(const std::string& grade)
+{
+    const GradeColour c = grade_colour(grade);
+    const bool light = 0.3 * c.r + 0.6 * c.g + 0.1 * c.b > 0.6;
+    return printf_text("<span class=\"grade\" style=\"background:#%02x%02x%02x;color:%s\">",
+                       static_cast<unsigned>(std::lround(255 * c.r)), static_cast<unsigned>(std::lround(255 * c.g)),
+                       static_cast<unsigned>(std::lround(255 * c.b)), light ? "#111" : "#fff") +
+           html_escape(grade) + "</span>";
+}
+
+// A deviation as the LSO writes it: (LO) a little, LO reasonable, _LO_ a lot.
+std::string lso_written(const std::string& deviation, int magnitude)
+{
+    if (magnitude <= 1) return "(" + deviation + ")";
+    if (magnitude == 2) return deviation;
+    return "_" + deviation + "_";
+}
+
+// The grade sheet of each pass of passes.json: the grade, the outcome, the
+// deviations by zone, the module's calls beside the judge and where they
+// disagree, the pass's trend plot. A file of another shape is shown as it is.
+std::string passes_html(const fs::path& dir)
 {
     std::string text;
-    if (!read_file(dir / name, &text)) return not_available(what + " (no " + name + " in the run directory)");
+    if (!read_file(dir / "passes.json", &text))
+        return not_available("the passes' grades (no passes.json in the run directory)");
     const auto v = nlohmann::json::parse(text, nullptr, false);
-    if (v.is_discarded()) return "<p class=\"fail\">" + html_escape(name) + " is not valid JSON</p>\n";
-    return json_html(v) + "\n";
+    if (v.is_discarded()) return "<p class=\"fail\">passes.json is not valid JSON</p>\n";
+    if (!v.is_object() || !v.contains("passes") || !v["passes"].is_array()) return json_html(v) + "\n";
+    if (v["passes"].empty()) return "<p class=\"na\">no pass: the aircraft never entered the groove</p>\n";
+    static const char* const ZONE_NAMES[] = {"X", "IM", "IC", "AR", "IW"};
+    static const struct {
+        const char* what;
+        const char* up;
+        const char* down;
+    } KINDS[] = {{"glide slope", "HI", "LO"}, {"line-up", "LUL", "LUR"}, {"angle of attack", "F", "SLO"}};
+    std::string out;
+    for (const auto& p : v["passes"]) {
+        if (!p.is_object()) continue;
+        auto str = [&](const char* key) {
+            return p.contains(key) && p[key].is_string() ? p[key].get<std::string>() : std::string();
+        };
+        auto number = [&](const char* key) { return p.contains(key) && p[key].is_number() ? p[key].get<double>() : NAN; };
+        const int n = p.contains("pass") && p["pass"].is_number_integer() ? p["pass"].get<int>() : 0;
+        const std::string grade = str("grade"), outcome = str("outcome");
+        out += printf_text("<div class=\"pass-sheet\" id=\"pass-%d\"><h3>", n) + grade_badge(grade) +
+               printf_text(" Pass %d", n);
+        if (std::isfinite(number("points"))) out += ": " + num(number("points"), 1) + " points";
+        out += "</h3>\n<p>";
+        const double wire = number("wire");
+        out += html_escape(outcome == "trap" && std::isfinite(wire) ? printf_text("trap, %.0f-wire", wire) : outcome);
+        if (std::isfinite(number("groove_s"))) out += ", groove " + num(number("groove_s"), 1) + " s";
+        if (std::isfinite(number("wind_over_deck_kt")))
+            out += ", wind over the deck " + num(number("wind_over_deck_kt"), 1) + " kt";
+        if (std::isfinite(number("t"))) out += ", in the groove at t=" + num(number("t"));
+        if (!str("carrier").empty()) out += "; " + html_escape(str("carrier"));
+        if (!str("aircraft").empty()) out += ", " + html_escape(str("aircraft"));
+        out += "</p>\n<p class=\"lso\">" +
+               (str("deviations").empty() ? std::string("no deviation") : html_escape(str("deviations"))) + "</p>\n";
+
+        // Deviations by zone.
+        const nlohmann::json zones = p.contains("zones") && p["zones"].is_object() ? p["zones"] : nlohmann::json::object();
+        out += "<table class=\"data zones\"><tr><th></th>";
+        for (const char* z : ZONE_NAMES) out += std::string("<th>") + z + "</th>";
+        out += "</tr>\n";
+        for (const auto& k : KINDS) {
+            out += std::string("<tr><th>") + k.what + "</th>";
+            for (const char* z : ZONE_NAMES) {
+                std::string cell;
+                if (zones.contains(z) && zones[z].is_object())
+                    for (const char* d : {k.up, k.down})
+                        if (zones[z].contains(d) && zones[z][d].is_number_integer())
+                            cell += (cell.empty() ? "" : " ") + lso_written(d, zones[z][d].get<int>());
+                out += "<td>" + html_escape(cell) + "</td>";
+            }
+            out += "</tr>\n";
+        }
+        out += "</table>\n";
+
+        // The module's calls beside the judge.
+        std::string rows;
+        if (p.contains("calls") && p["calls"].is_array()) {
+            for (const auto& c : p["calls"]) {
+                if (!c.is_object()) continue;
+                const std::string zone = c.contains("zone") && c["zone"].is_string() ? c["zone"].get<std::string>() : "";
+                std::string judge;
+                if (zones.contains(zone) && zones[zone].is_object())
+                    for (const auto& k : KINDS)
+                        for (const char* d : {k.up, k.down})
+                            if (zones[zone].contains(d) && zones[zone][d].is_number_integer())
+                                judge += (judge.empty() ? "" : " ") + lso_written(d, zones[zone][d].get<int>());
+                const double t = c.contains("t") && c["t"].is_number() ? c["t"].get<double>() : NAN;
+                const double r = c.contains("range_nm") && c["range_nm"].is_number() ? c["range_nm"].get<double>() : NAN;
+                rows += "<tr><td>" + num(t) + "</td><td>" + num(r) + "</td><td>" + html_escape(zone) + "</td><td>" +
+                        (c.contains("text") ? json_html(c["text"], 1) : std::string()) + "</td><td>" +
+                        (judge.empty() ? std::string("no deviation in that zone") : html_escape(judge)) +
+                        "</td></tr>\n";
+            }
+        }
+        if (rows.empty()) out += "<p class=\"na\">the module made no call during this pass</p>\n";
+        else
+            out += "<table class=\"data calls\"><tr><th>t (s)</th><th>range (nm)</th><th>zone</th><th>the module's "
+                   "call</th><th>the judge in that zone</th></tr>\n" +
+                   rows + "</table>\n";
+        const bool disagree = p.contains("disagreements") && p["disagreements"].is_array() && !p["disagreements"].empty();
+        if (disagree) {
+            out += "<p class=\"fail\">Where the module and the judge disagree:</p><ul class=\"disagreements\">";
+            for (const auto& d : p["disagreements"]) out += "<li>" + json_html(d, 1) + "</li>";
+            out += "</ul>\n";
+        } else {
+            out += "<p class=\"pass\">The module's calls agree with the judge.</p>\n";
+        }
+        const std::string trend = png_img(dir, printf_text("trend-%d.png", n), "trend plot of the pass", "trend");
+        if (!trend.empty()) out += trend + "\n";
+        out += "</div>\n";
+    }
+    return out;
 }
 
 std::vector<std::string> split(const std::string& line, char sep)
@@ -152,23 +293,6 @@ std::vector<std::string> split(const std::string& line, char sep)
         else if (c != '\r') out.back() += c;
     }
     return out;
-}
-
-std::string csv_table(const fs::path& dir, const std::string& name, const std::string& what)
-{
-    std::ifstream in(dir / name);
-    if (!in) return not_available(what + " (no " + name + " in the run directory)");
-    std::string out = "<table class=\"data\">\n", line;
-    bool header = true;
-    while (std::getline(in, line)) {
-        if (line.empty()) continue;
-        out += "<tr>";
-        for (const std::string& cell : split(line, ','))
-            out += (header ? "<th>" : "<td>") + html_escape(cell) + (header ? "</th>" : "</td>");
-        out += "</tr>\n";
-        header = false;
-    }
-    return out + "</table>\n";
 }
 
 struct Event {
@@ -325,6 +449,9 @@ img{max-width:100%}.moment{display:inline-block;margin:4px 10px 10px 0;vertical-
 .call-marker:hover{background:#fdd}
 #playhead{position:absolute;top:0;bottom:0;width:2px;background:#14213d}
 #timeline-table td:nth-child(3){font-family:monospace;font-size:12px}
+.grade{display:inline-block;min-width:3em;text-align:center;padding:2px 8px;border-radius:4px;border:1px solid #0003;font-weight:bold}
+.pass-sheet{margin:8px 0 18px}.pass-sheet h3{margin:4px 0}.lso{font-family:monospace;font-size:15px}
+tr.unmet td{background:#fde8e8}table.zones,table.calls{margin:8px 0}table.zones td{min-width:4em;font-family:monospace}img.trend{display:block;margin-top:8px}
 )";
 
 // Clicking a call's marker moves the player there and plays; the playhead
@@ -498,35 +625,21 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
     }
     std::sort(calls.begin(), calls.end(), [](const Call& a, const Call& b) { return a.t < b.t; });
 
-    // The verdict: the expectations' own when they give one, else whether
-    // every action succeeded and every event fired.
+    // The verdict: the expectations' own when the scenario states some, else
+    // whether every action succeeded and every event fired.
+    int met = -1, total = -1;
+    const std::string expectations = expectations_html(dir, &met, &total);
     std::string verdict = "no verdict", verdict_class = "unknown";
-    {
-        std::string text;
-        if (read_file(dir / "expectations.json", &text)) {
-            const auto v = nlohmann::json::parse(text, nullptr, false);
-            if (v.is_object()) {
-                for (const char* key : {"verdict", "passed", "pass", "ok"}) {
-                    if (!v.contains(key)) continue;
-                    const auto& x = v[key];
-                    const bool good = x.is_boolean() ? x.get<bool>()
-                                                     : x.is_string() && (x.get<std::string>() == "pass" ||
-                                                                         x.get<std::string>() == "passed" ||
-                                                                         x.get<std::string>() == "ok");
-                    verdict = x.is_string() ? x.get<std::string>() : (good ? "passed" : "failed");
-                    verdict_class = good ? "pass" : "fail";
-                    break;
-                }
-            }
-        }
-        if (verdict_class == "unknown" && !summary.empty()) {
-            const bool bad = summary.find("never fired:") != std::string::npos ||
-                             summary.find("Failed actions:") != std::string::npos;
-            verdict = bad ? "the run did not go as scripted (see the summary)" : "ran as scripted";
-            verdict_class = bad ? "fail" : "pass";
-        }
+    if (total > 0) {
+        verdict = met == total ? printf_text("%d of %d expectations met", met, total)
+                               : printf_text("%d of %d expectations not met", total - met, total);
+        verdict_class = met == total ? "pass" : "fail";
+    } else if (!summary.empty()) {
+        const bool bad = summary.find("never fired:") != std::string::npos ||
+                         summary.find("Failed actions:") != std::string::npos;
+        verdict = bad ? "the run did not go as scripted (see the summary)" : "ran as scripted";
+        verdict_class = bad ? "fail" : "pass";
     }
-
     std::string h;
     h.reserve(1 << 20);
     h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>Debrief: " + html_escape(name) +
@@ -538,11 +651,10 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
          "<a href=\"#story\">story</a><a href=\"#approach\">approach</a><a href=\"#deck\">deck</a>"
          "<a href=\"#snapshots\">panel</a><a href=\"#audio-section\">audio</a><a href=\"#timeline\">timeline</a></nav>\n";
 
-    h += "<section id=\"expectations\"><h2>Expectations</h2>\n" +
-         json_file_html(dir, "expectations.json", "the scenario's expectations") + "</section>\n";
-    h += "<section id=\"grades\"><h2>Grade sheet of each pass</h2>\n" +
-         json_file_html(dir, "passes.json", "the passes' grades");
-    if (fs::exists(dir / "trapsheet.csv")) h += "<h3>Trap sheet</h3>\n" + csv_table(dir, "trapsheet.csv", "the trap sheet");
+    h += "<section id=\"expectations\"><h2>Expectations</h2>\n" + expectations + "</section>\n";
+    h += "<section id=\"grades\"><h2>Grade sheet of each pass</h2>\n" + passes_html(dir);
+    if (fs::exists(dir / "trapsheet.csv"))
+        h += "<p>Every pass in one table: <a href=\"trapsheet.csv\">trapsheet.csv</a>.</p>\n";
     h += "</section>\n";
 
     std::string story;

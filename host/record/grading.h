@@ -102,6 +102,13 @@ int grade_rank(const std::string& grade);
 double grade_points(const std::string& grade);
 bool grade_at_least(const std::string& grade, const std::string& required);
 
+// The fill colour of a grade as squadrons paint it on the greenie board
+// (red, green, blue 0..1): the board and the debrief page.
+struct GradeColour {
+    double r, g, b;
+};
+GradeColour grade_colour(const std::string& grade);
+
 // One of the module's officer calls during a pass.
 struct ModuleCall {
     double t = 0.0;
