@@ -664,10 +664,11 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
 
     h += "<section id=\"approach\"><h2>Approach</h2>\n";
     const auto samples = read_samples(dir / "approach.csv");
+    const std::string approach_png = png_img(dir, "approach.png", "approach plot of the whole run", "plot");
     if (std::any_of(samples.begin(), samples.end(), [](const Sample& s) { return s.approach; }))
         h += groove_svg(samples, calls);
+    else if (!approach_png.empty()) h += "<p class=\"na\">No approach to a deck in this run: the plot below says why.</p>\n";
     else h += not_available("no approach in approach.csv");
-    const std::string approach_png = png_img(dir, "approach.png", "approach plot of the whole run", "plot");
     h += approach_png.empty() ? not_available("approach.png") : "<h3>The whole approach</h3>\n" + approach_png + "\n";
     h += "</section>\n";
 
