@@ -1,6 +1,7 @@
 // The greenie board. Index: [gathering] [text] [picture]
 #include "host/bench/greenie.h"
 
+#include "host/bench/sweep_results.h"
 #include "host/record/printf_text.h"
 
 #include <cairo.h>
@@ -32,11 +33,39 @@ std::optional<GreenieBoard> gather_greenie(const std::vector<std::string>& dirs,
             if (!add(dir)) return std::nullopt;
             continue;
         }
+        // A sweep's directory: a row per run from its result file, named by
+        // the run's values; an unreadable result is a row without passes.
+        if (fs::is_directory(fs::path(dir) / "results", ec)) {
+            std::vector<std::string> unreadable;
+            const std::vector<SweepRunResult> results = read_results(dir, &unreadable);
+            if (!results.empty()) {
+                for (const SweepRunResult& r : results) {
+                    GreenieRow row;
+                    row.name = printf_text("%s run %llu:", dir.c_str(), static_cast<unsigned long long>(r.index));
+                    for (size_t i = 0; i < r.names.size() && i < r.values.size(); ++i)
+                        row.name += printf_text(" %s=%g", r.names[i].c_str(), r.values[i]);
+                    for (size_t i = 0; i < r.passes.size(); ++i) {
+                        PassSummary p;
+                        p.number = static_cast<int>(i) + 1;
+                        p.grade = r.passes[i].grade;
+                        p.points = r.passes[i].points;
+                        // The result file describes the first approach only.
+                        if (i == 0) {
+                            p.outcome = r.outcome;
+                            p.wire = r.wire;
+                        }
+                        row.passes.push_back(std::move(p));
+                    }
+                    board.rows.push_back(std::move(row));
+                }
+                continue;
+            }
+        }
         std::vector<std::string> runs;
         for (const auto& entry : fs::directory_iterator(dir, ec))
             if (entry.is_directory() && fs::exists(entry.path() / "passes.json")) runs.push_back(entry.path().string());
         if (runs.empty()) {
-            *error = dir + ": neither a run directory (passes.json) nor a directory of runs";
+            *error = dir + ": neither a run directory (passes.json), a sweep's directory (results/run_*.json) nor a directory of runs";
             return std::nullopt;
         }
         std::sort(runs.begin(), runs.end());

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "host/bench/greenie.h"
+#include "host/bench/sweep_run.h"
 #include "host/record/grading.h"
 #include "host/record/trapsheet.h"
 
@@ -283,6 +284,44 @@ TEST(Greenie, RunsAndDirectoriesOfRunsMakeOneBoard)
     EXPECT_FALSE(host::gather_greenie({(dir.path / "deep").string()}, &error)) << "runs two levels down are not searched";
     EXPECT_NE(error.find("neither a run directory"), std::string::npos) << error;
     EXPECT_FALSE(host::gather_greenie({(dir.path / "missing").string()}, &error));
+}
+
+// A sweep's directory: a row per run, named by its values, with every pass
+// its result file graded; the first pass carries the run's outcome and wire.
+TEST(Greenie, ASweepsDirectoryIsARowPerRun)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.path / "sw/results");
+    auto result = [](uint64_t index, double wind, std::vector<host::SweepPass> passes, const char* outcome, int wire) {
+        host::SweepRunResult r;
+        r.index = index;
+        r.sweep = "wind";
+        r.names = {"wind_speed"};
+        r.values = {wind};
+        r.outcome = outcome;
+        r.wire = wire;
+        r.passes = std::move(passes);
+        return r;
+    };
+    std::string error;
+    const std::string results = (dir.path / "sw").string();
+    ASSERT_TRUE(host::write_result(result(0, 0, {{"WO", 1.0}, {"OK", 4.0}}, "wave-off", 0),
+                                   host::result_path(results, 0), &error)) << error;
+    ASSERT_TRUE(host::write_result(result(1, 5, {{"_OK_", 5.0}}, "trap", 3), host::result_path(results, 1), &error))
+        << error;
+    const auto board = host::gather_greenie({results}, &error);
+    ASSERT_TRUE(board) << error;
+    ASSERT_EQ(board->rows.size(), 2u);
+    EXPECT_EQ(board->rows[0].name, results + " run 0: wind_speed=0");
+    EXPECT_EQ(board->rows[1].name, results + " run 1: wind_speed=5");
+    ASSERT_EQ(board->rows[0].passes.size(), 2u);
+    EXPECT_EQ(board->rows[0].passes[0].grade, "WO");
+    EXPECT_EQ(board->rows[0].passes[0].outcome, "wave-off");
+    EXPECT_EQ(board->rows[0].passes[1].grade, "OK");
+    EXPECT_EQ(board->rows[0].passes[1].outcome, "");
+    EXPECT_EQ(board->rows[1].passes[0].wire, 3);
+    EXPECT_EQ(board->passes, 3);
+    EXPECT_DOUBLE_EQ(board->average_points, (1.0 + 4.0 + 5.0) / 3.0);
 }
 
 }  // namespace
