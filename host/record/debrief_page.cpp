@@ -314,9 +314,14 @@ struct Sample {
     bool approach;
 };
 
-std::vector<Sample> read_samples(const fs::path& path)
+// The samples of approach.csv in the groove (approach and within GROOVE_NM),
+// in time order; a sample outside it is kept only as a break between two
+// stretches (approach false), so that a long run costs the page no more than
+// its grooves. `any_approach`: whether any row was an approach, at any range.
+std::vector<Sample> read_samples(const fs::path& path, bool* any_approach)
 {
     std::vector<Sample> out;
+    *any_approach = false;
     std::ifstream in(path);
     std::string line;
     if (!std::getline(in, line)) return out;
@@ -339,7 +344,9 @@ std::vector<Sample> read_samples(const fs::path& path)
         Sample s{value(cells, ct), value(cells, cr), value(cells, cg), value(cells, cl), false};
         s.approach = value(cells, cv) == 1.0 && value(cells, co) != 1.0 && std::isfinite(s.range) &&
                      std::isfinite(s.gs) && std::isfinite(s.loc) && std::fabs(s.loc) < 90.0;
-        out.push_back(s);
+        *any_approach = *any_approach || s.approach;
+        if (s.approach && s.range <= GROOVE_NM) out.push_back(s);
+        else if (!out.empty() && out.back().approach) out.push_back({s.t, NAN, NAN, NAN, false});
     }
     return out;
 }
@@ -586,19 +593,36 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
     std::vector<Event> events;
     std::map<std::string, size_t> kinds;
     {
+        // Only what the page shows is kept: the first rows of each kind, and
+        // every sound, text and snapshot (the calls and the moments). A long
+        // run's timeline has millions of lines; the kinds of the others are
+        // only counted, read from the line without parsing it when they can be.
         std::ifstream in(dir / "timeline.jsonl");
         std::string line;
+        auto shown = [](const std::string& kind) { return kind == "sound" || kind == "text" || kind == "snapshot"; };
         while (std::getline(in, line)) {
+            const std::string_view KEY = "\"kind\":\"";
+            const size_t at = line.find(KEY);
+            const size_t end = at == std::string::npos ? at : line.find('"', at + KEY.size());
+            if (end != std::string::npos) {
+                const std::string kind = line.substr(at + KEY.size(), end - at - KEY.size());
+                const auto known = kinds.find(kind);
+                if (known != kinds.end() && known->second >= MAX_ROWS_PER_KIND && !shown(kind) &&
+                    kind.find('\\') == std::string::npos) {
+                    ++known->second;
+                    continue;
+                }
+            }
             auto d = nlohmann::json::parse(line, nullptr, false);
             if (d.is_discarded() || !d.is_object() || !d.contains("kind") || !d["kind"].is_string()) continue;
             Event e;
             e.t = d.value("t", 0.0);
             e.kind = d["kind"].get<std::string>();
+            if (++kinds[e.kind] > MAX_ROWS_PER_KIND && !shown(e.kind)) continue;
             d.erase("t");
             d.erase("frame");
             d.erase("kind");
             e.data = std::move(d);
-            ++kinds[e.kind];
             events.push_back(std::move(e));
         }
     }
@@ -663,9 +687,10 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
          "</section>\n";
 
     h += "<section id=\"approach\"><h2>Approach</h2>\n";
-    const auto samples = read_samples(dir / "approach.csv");
+    bool any_approach = false;
+    const auto samples = read_samples(dir / "approach.csv", &any_approach);
     const std::string approach_png = png_img(dir, "approach.png", "approach plot of the whole run", "plot");
-    if (std::any_of(samples.begin(), samples.end(), [](const Sample& s) { return s.approach; }))
+    if (any_approach)
         h += groove_svg(samples, calls);
     else if (!approach_png.empty()) h += "<p class=\"na\">No approach to a deck in this run: the plot below says why.</p>\n";
     else h += not_available("no approach in approach.csv");

@@ -316,15 +316,47 @@ void draw(cairo_t* cr, const DeckPicture& p)
     cairo_clip(cr);
     cairo_set_line_width(cr, 2.2);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    // A stretch of one colour is one path, and a point less than a pixel from
+    // the last one drawn is left out: an hour on the deck, most of it
+    // standing still, costs the picture (the SVG above all) no more than the
+    // track's length on the page. Segments wholly outside the view are not drawn.
+    const double view_left = v.px(x0), view_right = v.px(x1), view_top = v.py(z1), view_bottom = v.py(z0);
+    bool open = false;
+    uint32_t colour = 0;
+    double last_x = 0, last_y = 0;
+    auto finish = [&] {
+        if (open) cairo_stroke(cr);
+        open = false;
+    };
     for (size_t i = 1; i < p.track.size(); ++i) {
         const TrackSample& a = p.track[i - 1];
         const TrackSample& b = p.track[i];
-        if (std::hypot(b.x - a.x, b.z - a.z) > 40.0) continue;
-        rgb(cr, b.on_ground ? 0xff8c1a : 0x1040c0);
-        cairo_move_to(cr, v.px(a.x), v.py(a.z));
-        cairo_line_to(cr, v.px(b.x), v.py(b.z));
-        cairo_stroke(cr);
+        if (std::hypot(b.x - a.x, b.z - a.z) > 40.0) {
+            finish();
+            continue;
+        }
+        const double ax = v.px(a.x), ay = v.py(a.z), bx = v.px(b.x), by = v.py(b.z);
+        if (std::max(ax, bx) < view_left || std::min(ax, bx) > view_right || std::max(ay, by) < view_top ||
+            std::min(ay, by) > view_bottom) {
+            finish();
+            continue;
+        }
+        const uint32_t c = b.on_ground ? 0xff8c1a : 0x1040c0;
+        if (!open || c != colour) {
+            finish();
+            rgb(cr, c);
+            colour = c;
+            cairo_move_to(cr, ax, ay);
+            last_x = ax;
+            last_y = ay;
+            open = true;
+        }
+        if (std::hypot(bx - last_x, by - last_y) < 1.0) continue;
+        cairo_line_to(cr, bx, by);
+        last_x = bx;
+        last_y = by;
     }
+    finish();
     cairo_restore(cr);
 
     // The story's moments on the track.
