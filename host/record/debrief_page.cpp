@@ -406,16 +406,22 @@ std::string groove_svg(const std::vector<Sample>& samples, std::vector<Call>& ca
                          left - 4, y0 + 12, lim, left - 4, y0 + panel_h - 2, -lim);
         s += printf_text("<text transform=\"translate(16 %.1f) rotate(-90)\" text-anchor=\"middle\">%s</text>\n",
                          y0 + panel_h / 2, names[p]);
+        // A point within half a pixel of the last one drawn is left out (a
+        // long run's many approaches stay a small page).
         std::string path;
         bool pen = false;
-        double last_range = NAN;
+        double last_range = NAN, last_x = NAN, last_y = NAN;
         for (const Sample& q : samples) {
             const bool in = q.approach && q.range <= GROOVE_NM;
             if (!in || (std::isfinite(last_range) && std::fabs(q.range - last_range) > 0.2)) pen = false;
             if (in) {
-                path += printf_text("%s%.1f %.1f ", pen ? "L" : "M", px(q.range), py(p == 0 ? q.gs : q.loc));
+                const double x = px(q.range), y = py(p == 0 ? q.gs : q.loc);
+                if (pen && std::fabs(x - last_x) < 0.5 && std::fabs(y - last_y) < 0.5) continue;
+                path += printf_text("%s%.1f %.1f ", pen ? "L" : "M", x, y);
                 pen = true;
                 last_range = q.range;
+                last_x = x;
+                last_y = y;
             }
         }
         if (!path.empty()) s += "<path d=\"" + path + "\" fill=\"none\" stroke=\"#1040c0\" stroke-width=\"1.6\"/>\n";
