@@ -135,6 +135,22 @@ std::string json_html(const nlohmann::json& v, int depth = 0)
     return html_escape(v.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
+// The page's file, written piece by piece with +=; finish() says whether
+// every piece reached the disk.
+class PageFile {
+public:
+    explicit PageFile(const fs::path& path) : file_(path, std::ios::binary) {}
+    PageFile& operator+=(std::string_view text)
+    {
+        file_.write(text.data(), static_cast<std::streamsize>(text.size()));
+        return *this;
+    }
+    bool finish() { return file_.flush() && file_.good(); }
+
+private:
+    std::ofstream file_;
+};
+
 // The expectations, one row each, named first; `met` and `total` count them
 // (both -1 when the file is not the bench's expectations.json, which is then
 // shown as it is).
@@ -184,18 +200,19 @@ std::string lso_written(const std::string& deviation, int magnitude)
     return "_" + deviation + "_";
 }
 
-// The grade sheet of each pass of passes.json: the grade, the outcome, the
-// deviations by zone, the module's calls beside the judge and where they
-// disagree, the pass's trend plot. A file of another shape is shown as it is.
-std::string passes_html(const fs::path& dir)
+// Writes the grade sheet of each pass of passes.json to `page`: the grade,
+// the outcome, the deviations by zone, the module's calls beside the judge
+// and where they disagree, the pass's trend plot. A file of another shape is
+// shown as it is.
+void passes_html(const fs::path& dir, PageFile& page)
 {
     std::string text;
     if (!read_file(dir / "passes.json", &text))
-        return not_available("the passes' grades (no passes.json in the run directory)");
+        return void(page += not_available("the passes' grades (no passes.json in the run directory)"));
     const auto v = nlohmann::json::parse(text, nullptr, false);
-    if (v.is_discarded()) return "<p class=\"fail\">passes.json is not valid JSON</p>\n";
-    if (!v.is_object() || !v.contains("passes") || !v["passes"].is_array()) return json_html(v) + "\n";
-    if (v["passes"].empty()) return "<p class=\"na\">no pass: the aircraft never entered the groove</p>\n";
+    if (v.is_discarded()) return void(page += "<p class=\"fail\">passes.json is not valid JSON</p>\n");
+    if (!v.is_object() || !v.contains("passes") || !v["passes"].is_array()) return void(page += json_html(v) + "\n");
+    if (v["passes"].empty()) return void(page += "<p class=\"na\">no pass: the aircraft never entered the groove</p>\n");
     static const char* const ZONE_NAMES[] = {"X", "IM", "IC", "AR", "IW"};
     static const struct {
         const char* what;
@@ -281,8 +298,9 @@ std::string passes_html(const fs::path& dir)
         const std::string trend = png_img(dir, printf_text("trend-%d.png", n), "trend plot of the pass", "trend");
         if (!trend.empty()) out += trend + "\n";
         out += "</div>\n";
+        page += out;  // a pass at a time: its picture need not wait for the others
+        out.clear();
     }
-    return out;
 }
 
 std::vector<std::string> split(const std::string& line, char sep)
@@ -670,8 +688,10 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
         verdict = bad ? "the run did not go as scripted (see the summary)" : "ran as scripted";
         verdict_class = bad ? "fail" : "pass";
     }
-    std::string h;
-    h.reserve(1 << 20);
+    // The page goes to its file as it is made: a run of many passes inlines
+    // many pictures, and the page need never be whole in memory.
+    const fs::path out = dir / "debrief.html";
+    PageFile h(out);
     h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>Debrief: " + html_escape(name) +
          "</title>\n<style>" + STYLE + "</style></head><body>\n";
     h += "<header><h1 id=\"scenario-name\">" + html_escape(name) + "</h1><span id=\"verdict\" class=\"verdict " +
@@ -682,7 +702,8 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
          "<a href=\"#snapshots\">panel</a><a href=\"#audio-section\">audio</a><a href=\"#timeline\">timeline</a></nav>\n";
 
     h += "<section id=\"expectations\"><h2>Expectations</h2>\n" + expectations + "</section>\n";
-    h += "<section id=\"grades\"><h2>Grade sheet of each pass</h2>\n" + passes_html(dir);
+    h += "<section id=\"grades\"><h2>Grade sheet of each pass</h2>\n";
+    passes_html(dir, h);
     if (fs::exists(dir / "trapsheet.csv"))
         h += "<p>Every pass in one table: <a href=\"trapsheet.csv\">trapsheet.csv</a>.</p>\n";
     h += "</section>\n";
@@ -762,9 +783,7 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
     }
     h += "</tbody></table></section>\n<script>" + std::string(SCRIPT) + "</script>\n</body></html>\n";
 
-    const fs::path out = dir / "debrief.html";
-    std::ofstream file(out, std::ios::binary);
-    if (!(file << h) || !file.flush()) {
+    if (!h.finish()) {
         *error = "cannot write " + out.string();
         return false;
     }
