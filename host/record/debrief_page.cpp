@@ -398,8 +398,8 @@ std::string groove_svg(const std::vector<Sample>& samples, std::vector<Call>& ca
                                 "width=\"%.0f\" height=\"%.0f\" font-family=\"sans-serif\" font-size=\"12\">\n",
                                 W, H, W, H);
     s += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-    s += "<text x=\"" + num(left, 0) + "\" y=\"18\" font-size=\"15\">The groove: errors against the range to the deck "
-         "(nm), the officer's zones and calls</text>\n";
+    s += "<text x=\"" + num(left, 0) + "\" y=\"18\" font-size=\"15\">The groove as the module saw it: GS and LOC errors against "
+         "its range (nm), its officer's checks and calls</text>\n";
     const char* names[2] = {"GS error (deg)", "LOC error (deg)"};
     for (int p = 0; p < 2; ++p) {
         const double y0 = top + p * (panel_h + 15);
@@ -718,7 +718,9 @@ bool write_debrief_page(const std::string& dir_text, std::string* error)
     const auto samples = read_samples(dir / "approach.csv", &any_approach);
     const std::string approach_png = png_img(dir, "approach.png", "approach plot of the whole run", "plot");
     if (any_approach)
-        h += groove_svg(samples, calls);
+        h += groove_svg(samples, calls) +
+             "<p class=\"na\">The judge's zones and deviations, from the world's truth, are in each pass's trend plot "
+             "in the grade sheet.</p>\n";
     else if (!approach_png.empty()) h += "<p class=\"na\">No approach to a deck in this run: the plot below says why.</p>\n";
     else h += not_available("no approach in approach.csv");
     h += approach_png.empty() ? not_available("approach.png") : "<h3>The whole approach</h3>\n" + approach_png + "\n";
