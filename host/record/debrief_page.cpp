@@ -192,12 +192,20 @@ std::string grade_badge(const std::string& grade)
            html_escape(grade) + "</span>";
 }
 
-// A deviation as the LSO writes it: (LO) a little, LO reasonable, _LO_ a lot.
-std::string lso_written(const std::string& deviation, int magnitude)
+// The deviations of one zone of passes.json ({"HI": 2, "LUL": 1}) among
+// deviations [first, first + count), as the LSO writes them: "HI (LUL)".
+std::string zone_deviations(const nlohmann::json& zones, const char* zone, int first, int count)
 {
-    if (magnitude <= 1) return "(" + deviation + ")";
-    if (magnitude == 2) return deviation;
-    return "_" + deviation + "_";
+    std::string out;
+    if (!zones.contains(zone) || !zones[zone].is_object()) return out;
+    const nlohmann::json& z = zones[zone];
+    for (int d = first; d < first + count && d < DEVIATION_COUNT; ++d) {
+        const char* name = deviation_name(static_cast<Deviation>(d));
+        if (!z.contains(name) || !z[name].is_number_integer()) continue;
+        const int64_t m = z[name].get<int64_t>();
+        out += (out.empty() ? "" : " ") + deviation_written(static_cast<Deviation>(d), static_cast<Magnitude>(std::clamp<int64_t>(m, 0, 3)));
+    }
+    return out;
 }
 
 // Writes the grade sheet of each pass of passes.json to `page`: the grade,
@@ -213,12 +221,8 @@ void passes_html(const fs::path& dir, PageFile& page)
     if (v.is_discarded()) return void(page += "<p class=\"fail\">passes.json is not valid JSON</p>\n");
     if (!v.is_object() || !v.contains("passes") || !v["passes"].is_array()) return void(page += json_html(v) + "\n");
     if (v["passes"].empty()) return void(page += "<p class=\"na\">no pass: the aircraft never entered the groove</p>\n");
-    static const char* const ZONE_NAMES[] = {"X", "IM", "IC", "AR", "IW"};
-    static const struct {
-        const char* what;
-        const char* up;
-        const char* down;
-    } KINDS[] = {{"glide slope", "HI", "LO"}, {"line-up", "LUL", "LUR"}, {"angle of attack", "F", "SLO"}};
+    // The zone table's rows: glide slope (HI, LO), line-up (LUL, LUR), angle of attack (F, SLO).
+    static const char* const KINDS[] = {"glide slope", "line-up", "angle of attack"};
     std::string out;
     for (const auto& p : v["passes"]) {
         if (!p.is_object()) continue;
@@ -246,18 +250,12 @@ void passes_html(const fs::path& dir, PageFile& page)
         // Deviations by zone.
         const nlohmann::json zones = p.contains("zones") && p["zones"].is_object() ? p["zones"] : nlohmann::json::object();
         out += "<table class=\"data zones\"><tr><th></th>";
-        for (const char* z : ZONE_NAMES) out += std::string("<th>") + z + "</th>";
+        for (int z = 0; z < ZONE_COUNT; ++z) out += std::string("<th>") + zone_name(static_cast<host::Zone>(z)) + "</th>";
         out += "</tr>\n";
-        for (const auto& k : KINDS) {
-            out += std::string("<tr><th>") + k.what + "</th>";
-            for (const char* z : ZONE_NAMES) {
-                std::string cell;
-                if (zones.contains(z) && zones[z].is_object())
-                    for (const char* d : {k.up, k.down})
-                        if (zones[z].contains(d) && zones[z][d].is_number_integer())
-                            cell += (cell.empty() ? "" : " ") + lso_written(d, zones[z][d].get<int>());
-                out += "<td>" + html_escape(cell) + "</td>";
-            }
+        for (int k = 0; k < 3; ++k) {
+            out += std::string("<tr><th>") + KINDS[k] + "</th>";
+            for (int z = 0; z < ZONE_COUNT; ++z)
+                out += "<td>" + html_escape(zone_deviations(zones, zone_name(static_cast<host::Zone>(z)), 2 * k, 2)) + "</td>";
             out += "</tr>\n";
         }
         out += "</table>\n";
@@ -268,12 +266,7 @@ void passes_html(const fs::path& dir, PageFile& page)
             for (const auto& c : p["calls"]) {
                 if (!c.is_object()) continue;
                 const std::string zone = c.contains("zone") && c["zone"].is_string() ? c["zone"].get<std::string>() : "";
-                std::string judge;
-                if (zones.contains(zone) && zones[zone].is_object())
-                    for (const auto& k : KINDS)
-                        for (const char* d : {k.up, k.down})
-                            if (zones[zone].contains(d) && zones[zone][d].is_number_integer())
-                                judge += (judge.empty() ? "" : " ") + lso_written(d, zones[zone][d].get<int>());
+                const std::string judge = zone_deviations(zones, zone.c_str(), 0, DEVIATION_COUNT);
                 const double t = c.contains("t") && c["t"].is_number() ? c["t"].get<double>() : NAN;
                 const double r = c.contains("range_nm") && c["range_nm"].is_number() ? c["range_nm"].get<double>() : NAN;
                 rows += "<tr><td>" + num(t) + "</td><td>" + num(r) + "</td><td>" + html_escape(zone) + "</td><td>" +

@@ -280,6 +280,14 @@ GradeColour grade_colour(const std::string& grade)
     return {0.6, 0.6, 0.6};
 }
 
+std::string deviation_written(Deviation d, Magnitude m)
+{
+    const std::string name = deviation_name(d);
+    if (m <= 1) return "(" + name + ")";
+    if (m == 2) return name;
+    return "_" + name + "_";
+}
+
 std::string deviation_text(const std::array<std::array<Magnitude, DEVIATION_COUNT>, ZONE_COUNT>& deviations)
 {
     std::string out;
@@ -288,10 +296,7 @@ std::string deviation_text(const std::array<std::array<Magnitude, DEVIATION_COUN
             const Magnitude m = deviations[z][d];
             if (m <= 0) continue;
             if (!out.empty()) out += ' ';
-            const std::string name = deviation_name(static_cast<Deviation>(d));
-            if (m == 1) out += "(" + name + ")";
-            else if (m == 2) out += name;
-            else out += "_" + name + "_";
+            out += deviation_written(static_cast<Deviation>(d), m);
             out += zone_name(static_cast<Zone>(z));
         }
     }

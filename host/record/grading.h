@@ -153,6 +153,9 @@ struct Pass {
 // groove's start (or farther), IM, IC, AR to the ramp, IW beyond.
 Zone zone_at(const GradingConfig& config, double range_nm);
 // The LSO's writing of a pass's deviations, zone by zone.
+// One deviation as the LSO writes it, without its zone: (LO) a little
+// (magnitude 1 or less), LO reasonable, _LO_ a lot.
+std::string deviation_written(Deviation d, Magnitude m);
 std::string deviation_text(const std::array<std::array<Magnitude, DEVIATION_COUNT>, ZONE_COUNT>& deviations);
 // The grade of a finished pass and why.
 std::string grade_pass(const GradingConfig& config, const Pass& pass);
