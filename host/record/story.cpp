@@ -82,7 +82,6 @@ double bcd_mhz(double raw)
     return hundredths / 100.0;
 }
 
-
 bool story_wants_range(std::string_view kind, std::string_view line)
 {
     if (kind != "key" || line.find("\"source\":\"module\"") == std::string_view::npos) return false;

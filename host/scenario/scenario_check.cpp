@@ -8,6 +8,7 @@
 #include <set>
 
 #include "host/bench/config_lint.h"
+#include "host/record/printf_text.h"
 #include "host/world/environment.h"
 #include "host/world/flown_aircraft.h"
 
@@ -80,13 +81,6 @@ void check_needs(const ScenarioAction& action, const std::set<std::string>& titl
 constexpr double DEG = M_PI / 180.0;
 constexpr double TURNING_RAD_S = 0.05 * DEG;  // a yaw rate below this is a ship on its heading
 
-std::string fixed(double value, int decimals)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    return buffer;
-}
-
 // One flown approach of a rehearsal, as the ship turned under it.
 struct ApproachWatch {
     int number = 0;             // of the approaches flown in the rehearsal
@@ -105,16 +99,16 @@ void report(const ApproachWatch& w, std::vector<ScenarioProblem>& out)
     const int line = w.turn_line ? w.turn_line : w.flight_line;
     const std::string approach = "the flown approach of line " + std::to_string(w.flight_line);
     if (w.fastest > w.limit) {
-        out.push_back({line, "the ship turns at " + fixed(w.fastest / DEG, 1) + " deg/s during " + approach +
+        out.push_back({line, "the ship turns at " + printf_text("%.1f", w.fastest / DEG) + " deg/s during " + approach +
                                  ", faster than the autopilot can turn the aircraft after its landing line (" +
-                                 fixed(w.limit / DEG, 1) + " deg/s at the bank limit and " +
-                                 fixed(w.speed_mps * 3600.0 / 1852.0, 0) + " kt)", true});
+                                 printf_text("%.1f", w.limit / DEG) + " deg/s at the bank limit and " +
+                                 printf_text("%.0f", w.speed_mps * 3600.0 / 1852.0) + " kt)", true});
     } else if (std::fabs(w.turned) >= 0.5 * DEG && w.worst_deg > FOLLOWED_LINE_UP_DEG) {
-        out.push_back({line, "the ship turns " + fixed(std::fabs(w.turned) / DEG, 0) + " deg during " + approach +
-                                 ", the last of it " + fixed(w.last_turn_m / 1852.0, 2) +
+        out.push_back({line, "the ship turns " + printf_text("%.0f", std::fabs(w.turned) / DEG) + " deg during " + approach +
+                                 ", the last of it " + printf_text("%.2f", w.last_turn_m / 1852.0) +
                                  " nm from the touchdown point: too large a turn too close in for the autopilot to "
-                                 "follow (" + fixed(w.worst_deg, 1) + " deg off the landing line in the groove; it "
-                                 "follows within " + fixed(FOLLOWED_LINE_UP_DEG, 0) + ")", true});
+                                 "follow (" + printf_text("%.1f", w.worst_deg) + " deg off the landing line in the groove; it "
+                                 "follows within " + printf_text("%.0f", FOLLOWED_LINE_UP_DEG) + ")", true});
     }
 }
 

@@ -40,7 +40,7 @@ void steer(double track, double rel_wind_east, double rel_wind_north, double vs_
     const double cross_wind = rel_wind_east * std::cos(track) - rel_wind_north * std::sin(track);
     const double horizontal = std::max(v * std::cos(s.gamma), 1.0);
     const double heading_cmd = track - std::asin(std::clamp(cross_wind / horizontal, -0.9, 0.9));
-    const double max_rate = GRAVITY * std::tan(p.max_bank) / v;
+    const double max_rate = max_turn_rate(p, v);
     const double rate = std::clamp(HEADING_GAIN * wrap_signed(heading_cmd - s.heading), -max_rate, max_rate);
     c->bank = std::atan(rate * v / GRAVITY);
 
